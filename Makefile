@@ -1,0 +1,48 @@
+# Every target sets up what it needs: a virtual environment in $(VENV) made
+# with $(PYTHON), the build dependencies, and the three modules built from
+# this tree.
+PYTHON ?= python3
+VENV ?= .venv
+BIN := $(VENV)/bin
+BUILD_DEPS := "scikit-build-core>=0.10,<2" "pybind11>=3.0.1,<4"
+CPP_BUILD := build/cpp
+
+.DEFAULT_GOAL := help
+.PHONY: help tour test pytest cpp-test install lint format clean
+
+help: ## List the targets
+	@grep -E '^[a-z-]+:.*## ' $(MAKEFILE_LIST) | awk -F':.*## ' '{printf "  %-10s %s\n", $$1, $$2}'
+
+tour: install ## Set everything up and run the tour of the kit
+	$(BIN)/python examples/tour.py
+
+test: pytest cpp-test ## Set everything up and run every test
+
+pytest: install ## Run the Python test suite
+	$(BIN)/python -m pytest
+
+cpp-test: ## Build and run the C++ tests of the kit code
+	cmake -S . -B $(CPP_BUILD) -DORVANE_BUILD_PYTHON=OFF -DORVANE_BUILD_TESTS=ON -DCMAKE_BUILD_TYPE=Debug
+	cmake --build $(CPP_BUILD) --parallel
+	ctest --test-dir $(CPP_BUILD) --output-on-failure
+
+install: $(BIN)/python ## Build and install the modules into $(VENV)
+	$(BIN)/python -m pip install --quiet --no-build-isolation ".[test]"
+
+$(BIN)/python:
+	$(PYTHON) -m venv $(VENV)
+	$(BIN)/python -m pip install --quiet --upgrade pip
+	$(BIN)/python -m pip install --quiet $(BUILD_DEPS)
+
+lint: $(BIN)/python ## Check the style of the Python and C++ sources
+	$(BIN)/python -m pip install --quiet "ruff>=0.5,<1" "clang-format>=17,<22"
+	$(BIN)/ruff check . && $(BIN)/ruff format --check .
+	git ls-files '*.cpp' '*.h' | xargs $(BIN)/clang-format --dry-run --Werror
+
+format: $(BIN)/python ## Format the Python and C++ sources in place
+	$(BIN)/python -m pip install --quiet "ruff>=0.5,<1" "clang-format>=17,<22"
+	$(BIN)/ruff format . && $(BIN)/ruff check --fix .
+	git ls-files '*.cpp' '*.h' | xargs $(BIN)/clang-format -i
+
+clean: ## Remove build trees and virtual environments
+	rm -rf build .venv .venv-*

@@ -1,0 +1,5 @@
+#include <pybind11/pybind11.h>
+
+#include "orvane_base_binding.h"
+
+PYBIND11_MODULE(orvane_base_py, m) { orvane::python::register_base(m); }

@@ -1,0 +1,31 @@
+# Shared settings for the kit libraries and the extension modules.
+
+# The kit libraries are installed in a folder beside the modules; the modules
+# and the libraries find them through an $ORIGIN-relative RPATH.
+set(ORVANE_LIBDIR "orvane_kit.libs")
+
+function(orvane_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
+endfunction()
+
+# A kit stand-in library with its own SONAME (lib<name>.so.1).
+function(orvane_kit_library target)
+  add_library(${target} SHARED ${ARGN})
+  orvane_warnings(${target})
+  set_target_properties(${target} PROPERTIES
+    SOVERSION 1
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN OFF
+    INSTALL_RPATH "$ORIGIN")
+  if(ORVANE_BUILD_PYTHON)
+    install(TARGETS ${target} LIBRARY DESTINATION ${ORVANE_LIBDIR} NAMELINK_SKIP)
+  endif()
+endfunction()
+
+# An extension module installed at the top of site-packages.
+function(orvane_python_module target)
+  pybind11_add_module(${target} ${ARGN})
+  orvane_warnings(${target})
+  set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN/${ORVANE_LIBDIR}")
+  install(TARGETS ${target} LIBRARY DESTINATION .)
+endfunction()

@@ -1,0 +1,16 @@
+#include <pybind11/pybind11.h>
+
+#include "sim_camera.h"
+#include "sim_events.h"
+
+namespace py = pybind11;
+
+// The simulated camera plays the kit code that hands records and tools to
+// Python; it relies on the classes and NumPy types the two kit modules
+// register, so it imports both first.
+PYBIND11_MODULE(orvane_sim_py, m) {
+    py::module_::import("orvane_hal_py");
+    py::module_::import("orvane_base_py");
+    orvane::sim::register_events(m);
+    orvane::sim::register_camera(m);
+}
