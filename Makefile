@@ -35,12 +35,12 @@ $(BIN)/python:
 	$(BIN)/python -m pip install --quiet $(BUILD_DEPS)
 
 lint: $(BIN)/python ## Check the style of the Python and C++ sources
-	$(BIN)/python -m pip install --quiet "ruff>=0.5,<1" "clang-format>=17,<22"
+	$(BIN)/python -m pip install --quiet "ruff>=0.5,<0.18" "clang-format>=17,<24"
 	$(BIN)/ruff check . && $(BIN)/ruff format --check .
 	git ls-files '*.cpp' '*.h' | xargs $(BIN)/clang-format --dry-run --Werror
 
 format: $(BIN)/python ## Format the Python and C++ sources in place
-	$(BIN)/python -m pip install --quiet "ruff>=0.5,<1" "clang-format>=17,<22"
+	$(BIN)/python -m pip install --quiet "ruff>=0.5,<0.18" "clang-format>=17,<24"
 	$(BIN)/ruff format . && $(BIN)/ruff check --fix .
 	git ls-files '*.cpp' '*.h' | xargs $(BIN)/clang-format -i
 

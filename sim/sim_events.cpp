@@ -52,9 +52,8 @@ void register_events(py::module_& m) {
         formats["EventTriggerIn"] = py::format_descriptor<EventTriggerIn>::format();
         return formats;
     });
-    m.def("event2d_fields", [](const Event2D& event) {
-        return py::make_tuple(event.x, event.y, event.p, event.t);
-    });
+    m.def("event2d_fields",
+          [](const Event2D& event) { return py::make_tuple(event.x, event.y, event.p, event.t); });
     m.def("trigger_fields", [](const EventTriggerIn& event) {
         return py::make_tuple(event.polarity, event.timestamp, event.id);
     });

@@ -68,7 +68,8 @@ private:
 };
 
 inline bool ends_with(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 inline int count_lines(const std::string& text) {
@@ -81,21 +82,21 @@ inline int count_lines(const std::string& text) {
 
 }  // namespace check
 
-#define CHECK(condition)                                                  \
-    do {                                                                  \
-        if (!(condition)) check::fail(__FILE__, __LINE__, #condition);    \
+#define CHECK(condition)                                               \
+    do {                                                               \
+        if (!(condition)) check::fail(__FILE__, __LINE__, #condition); \
     } while (0)
 
-#define CHECK_EQ(actual, expected)                                                       \
-    do {                                                                                 \
-        const auto& check_actual_ = (actual);                                            \
-        const auto& check_expected_ = (expected);                                        \
-        if (!(check_actual_ == check_expected_)) {                                       \
-            std::ostringstream check_message_;                                           \
+#define CHECK_EQ(actual, expected)                                                         \
+    do {                                                                                   \
+        const auto& check_actual_ = (actual);                                              \
+        const auto& check_expected_ = (expected);                                          \
+        if (!(check_actual_ == check_expected_)) {                                         \
+            std::ostringstream check_message_;                                             \
             check_message_ << #actual << " == " << #expected << " (got [" << check_actual_ \
-                           << "], expected [" << check_expected_ << "])";                \
-            check::fail(__FILE__, __LINE__, check_message_.str());                       \
-        }                                                                                \
+                           << "], expected [" << check_expected_ << "])";                  \
+            check::fail(__FILE__, __LINE__, check_message_.str());                         \
+        }                                                                                  \
     } while (0)
 
 #define CHECK_REPORT() (check::failures() == 0 ? 0 : 1)
