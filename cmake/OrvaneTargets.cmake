@@ -26,6 +26,9 @@ endfunction()
 function(orvane_python_module target)
   pybind11_add_module(${target} ${ARGN})
   orvane_warnings(${target})
+  # The modules load the kit libraries they link when they are imported, even
+  # before they call into one of them.
+  target_link_options(${target} PRIVATE "LINKER:--no-as-needed")
   set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN/${ORVANE_LIBDIR}")
   install(TARGETS ${target} LIBRARY DESTINATION .)
 endfunction()
