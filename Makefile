@@ -8,7 +8,7 @@ BUILD_DEPS := "scikit-build-core>=0.10,<2" "pybind11>=3.0.1,<4"
 CPP_BUILD := build/cpp
 
 .DEFAULT_GOAL := help
-.PHONY: help tour test pytest cpp-test install lint format clean
+.PHONY: help tour test pytest cpp-test install sanitize-test lint format clean
 
 help: ## List the targets
 	@grep -E '^[a-z-]+:.*## ' $(MAKEFILE_LIST) | awk -F':.*## ' '{printf "  %-10s %s\n", $$1, $$2}'
@@ -22,12 +22,24 @@ pytest: install ## Run the Python test suite
 	$(BIN)/python -m pytest
 
 cpp-test: ## Build and run the C++ tests of the kit code
-	cmake -S . -B $(CPP_BUILD) -DORVANE_BUILD_PYTHON=OFF -DORVANE_BUILD_TESTS=ON -DCMAKE_BUILD_TYPE=Debug
+	cmake -S . -B $(CPP_BUILD) -DORVANE_BUILD_PYTHON=OFF -DORVANE_BUILD_TESTS=ON -DCMAKE_BUILD_TYPE=Debug $(CPP_FLAGS)
 	cmake --build $(CPP_BUILD) --parallel
 	ctest --test-dir $(CPP_BUILD) --output-on-failure
 
 install: $(BIN)/python ## Build and install the modules into $(VENV)
-	$(BIN)/python -m pip install --quiet --no-build-isolation ".[test]"
+	$(BIN)/python -m pip install --quiet --no-build-isolation $(INSTALL_FLAGS) ".[test]"
+
+# The sanitizer runtimes must be the first libraries the interpreter loads.
+ASAN_VENV := .venv-asan
+SANITIZER_ENV := LD_PRELOAD="$$(gcc -print-file-name=libasan.so) $$(gcc -print-file-name=libubsan.so)" \
+	ASAN_OPTIONS=detect_leaks=0:halt_on_error=1 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 PYTHONMALLOC=malloc
+
+sanitize-test: ## Run the Python and C++ tests against an ASan and UBSan build
+	$(MAKE) install VENV=$(ASAN_VENV) \
+		INSTALL_FLAGS="-C cmake.define.ORVANE_SANITIZE=ON -C build-dir=build/asan-{wheel_tag}"
+	$(SANITIZER_ENV) $(ASAN_VENV)/bin/python -m pytest -p no:cacheprovider
+	$(MAKE) cpp-test CPP_BUILD=build/cpp-asan CPP_FLAGS=-DORVANE_SANITIZE=ON
 
 $(BIN)/python:
 	$(PYTHON) -m venv $(VENV)

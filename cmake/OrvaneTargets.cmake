@@ -4,6 +4,15 @@
 # and the libraries find them through an $ORIGIN-relative RPATH.
 set(ORVANE_LIBDIR "orvane_kit.libs")
 
+# AddressSanitizer and UndefinedBehaviorSanitizer over every target of the
+# tree; the interpreter then needs the ASan runtime preloaded.
+option(ORVANE_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(ORVANE_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined
+                      -fno-omit-frame-pointer -g)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
 function(orvane_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
 endfunction()
