@@ -1,10 +1,12 @@
 """A short tour of the Orvane Python kit, run against the simulated camera."""
 
+import orvane_base_py as base
+import orvane_hal_py as hal
 import orvane_sim_py as sim
 
 
 def section(title):
-    print(f"\n== {title} ==")
+    print(f"\n== {title} ==", flush=True)
 
 
 def describe_camera(camera):
@@ -21,10 +23,55 @@ def show_events(camera):
     print(camera.triggers(3))
 
 
+def parse_stream_format(camera):
+    section("Raw event stream format")
+    fmt = camera.stream_format()
+    print(fmt.get_encoding_type_str(), fmt.get_encoding_type())
+    print("width", fmt["width"], "height", fmt["height"])
+    custom = hal.RawEventStreamFormat("EVT3;height=480;width=640;bits=8")
+    print("has bits:", custom.contains("bits"), "has depth:", custom.contains("depth"))
+
+
+def draw_aps_frame(camera):
+    section("APS frames and their NumPy view")
+    frame = base.ApsFrame(8, 4, 100, 200)
+    pixels = frame.data_numpy()
+    pixels[:, :, 0] = 255  # a red frame
+    pixels[1:3, 2:6] = (0, 0, 255)  # with a blue box, drawn in place
+    print(frame.width(), "x", frame.height(), "first byte", frame.data())
+    print(pixels[:, :, 2])
+    test_pattern = camera.frame().data_numpy()
+    print("simulated frame", test_pattern.shape, "top-right pixel", test_pattern[0, -1])
+
+
+def show_records(camera):
+    section("Calibration and recording records")
+    calibration = camera.calibration()
+    print(calibration)
+    print(repr(calibration.camera_matrix), calibration.camera_matrix.data)
+    print(calibration.affine_matrix)
+    camera.events(100)
+    print(camera.file_info())
+
+
+def log_at_each_level():
+    section("Logging through the kit's logger")
+    logger = base.getLogger()
+    logger.setLogLevel(base.TRACE)
+    for log in (base.log_trace, base.log_debug, base.log_info, base.log_warn, base.log_error):
+        log(f"a message at {log.__name__[4:]}")
+    logger.fatal("100% of this text is printed as is")
+    logger.setLogLevel(base.INFO)
+
+
 def main():
     camera = sim.Camera()
     describe_camera(camera)
     show_events(camera)
+    parse_stream_format(camera)
+    draw_aps_frame(camera)
+    show_records(camera)
+    log_at_each_level()
 
 
 if __name__ == "__main__":

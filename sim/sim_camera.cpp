@@ -5,14 +5,26 @@
 #include <cstdint>
 #include <string>
 
+#include "ApsFrame.h"
+#include "CalibratorParameters.h"
 #include "CameraDescription.h"
+#include "DvsFileInfo.h"
+#include "RawEventStreamFormat.h"
 #include "sim_events.h"
+#include "sim_frame.h"
+#include "sim_records.h"
 
 namespace py = pybind11;
 
 namespace orvane::sim {
 
 namespace {
+
+constexpr uint64_t kFirstEventT = 1000;
+constexpr uint64_t kFirstTriggerT = 2000;
+constexpr uint64_t kFirstFrameT = 1000;
+constexpr uint64_t kExposure = 10000;
+constexpr uint64_t kFramePeriod = 33333;
 
 class Camera {
 public:
@@ -27,6 +39,11 @@ public:
         description.pid = 0x0636;
         description.interfaceType = USB;
         return description;
+    }
+
+    RawEventStreamFormat stream_format() const {
+        return RawEventStreamFormat("EVT3;height=" + std::to_string(kSensorHeight) +
+                                    ";width=" + std::to_string(kSensorWidth));
     }
 
     // Each call continues the stream where the previous one stopped.
@@ -44,12 +61,26 @@ public:
             n, [first](std::size_t i) { return simulated_trigger(i, first); });
     }
 
+    // Frames follow each other at a fixed period, each exposed for a fixed time.
+    ApsFrame frame() {
+        const uint64_t start = next_frame_t_;
+        next_frame_t_ += kFramePeriod;
+        return test_pattern_frame(start, start + kExposure);
+    }
+
+    CalibratorParameters calibration() const { return simulated_calibration(serial_); }
+
+    DvsFileInfo file_info() const {
+        return simulated_file_info(serial_, kFirstEventT, next_event_t_, kFirstFrameT);
+    }
+
     const std::string& serial() const { return serial_; }
 
 private:
     std::string serial_;
-    uint64_t next_event_t_ = 1000;
-    uint64_t next_trigger_t_ = 2000;
+    uint64_t next_event_t_ = kFirstEventT;
+    uint64_t next_trigger_t_ = kFirstTriggerT;
+    uint64_t next_frame_t_ = kFirstFrameT;
 };
 
 }  // namespace
@@ -60,7 +91,11 @@ void register_camera(py::module_& m) {
         .def_property_readonly("serial", &Camera::serial)
         .def("description", &Camera::description)
         .def("events", &Camera::events, py::arg("n"))
-        .def("triggers", &Camera::triggers, py::arg("n"));
+        .def("triggers", &Camera::triggers, py::arg("n"))
+        .def("stream_format", &Camera::stream_format)
+        .def("frame", &Camera::frame)
+        .def("calibration", &Camera::calibration)
+        .def("file_info", &Camera::file_info);
 }
 
 }  // namespace orvane::sim

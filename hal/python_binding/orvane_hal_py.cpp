@@ -3,6 +3,7 @@
 #include <string>
 
 #include "CameraDescription.h"
+#include "RawEventStreamFormat.h"
 #include "camera_tool_binding.h"
 
 namespace py = pybind11;
@@ -41,8 +42,35 @@ void register_camera_description(py::module_& m) {
         .def("__str__", &describe);
 }
 
+void register_raw_event_stream_format(py::module_& m) {
+    using orvane::RawEventStreamEncodingType;
+    using orvane::RawEventStreamFormat;
+
+    py::enum_<RawEventStreamEncodingType>(m, "RawEventStreamEncodingType")
+        .value("EVT3", RawEventStreamEncodingType::EVT3)
+        .value("UNKNOWN", RawEventStreamEncodingType::UNKNOWN);
+
+    py::class_<RawEventStreamFormat>(m, "RawEventStreamFormat")
+        .def(py::init<std::string>())
+        .def("get_encoding_type_str", &RawEventStreamFormat::getEncodingTypeStr)
+        .def("get_encoding_type", &RawEventStreamFormat::getEncodingType)
+        .def("contains", &RawEventStreamFormat::contains, py::arg("name"),
+             "Check if the format contains a specific option")
+        .def(
+            "__getitem__",
+            // The library returns a reference into its option map: copy it
+            // before anything else can touch the format.
+            [](const RawEventStreamFormat& format, const std::string& name) {
+                return std::string(format[name]);
+            },
+            py::arg("name"), "Get the value of the option by name");
+}
+
 // Camera descriptors, then the raw event stream formats.
-void register_core(py::module_& m) { register_camera_description(m); }
+void register_core(py::module_& m) {
+    register_camera_description(m);
+    register_raw_event_stream_format(m);
+}
 
 }  // namespace
 

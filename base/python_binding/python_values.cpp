@@ -1,0 +1,63 @@
+#include "python_values.h"
+
+namespace py = pybind11;
+
+namespace orvane::python {
+
+namespace {
+
+bool is_text(const py::handle& value) {
+    return PyUnicode_Check(value.ptr()) || PyBytes_Check(value.ptr()) ||
+           PyByteArray_Check(value.ptr());
+}
+
+}  // namespace
+
+std::string type_name(const py::handle& value) { return Py_TYPE(value.ptr())->tp_name; }
+
+std::vector<double> numbers_from(const py::handle& values, const std::string& what) {
+    // Text is a sequence too, but never one of numbers.
+    if (!PySequence_Check(values.ptr()) || is_text(values)) {
+        throw py::type_error(what + " must be a sequence of numbers, not " + type_name(values));
+    }
+    const auto sequence = py::reinterpret_borrow<py::sequence>(values);
+    const std::size_t count = sequence.size();
+    std::vector<double> numbers;
+    numbers.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const py::object item = sequence[i];
+        const double number = PyFloat_AsDouble(item.ptr());
+        if (number == -1.0 && PyErr_Occurred() != nullptr) {
+            const bool overflow = PyErr_ExceptionMatches(PyExc_OverflowError) != 0;
+            PyErr_Clear();
+            const std::string where = what + "[" + std::to_string(i) + "]";
+            throw py::type_error(overflow ? where + " is too large for a float"
+                                          : where + " must be a number, not " + type_name(item));
+        }
+        numbers.push_back(number);
+    }
+    return numbers;
+}
+
+py::list numbers_to_list(const std::vector<double>& numbers) {
+    py::list list(numbers.size());
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        list[i] = py::float_(numbers[i]);
+    }
+    return list;
+}
+
+std::string text_from(const py::handle& value, const std::string& what) {
+    if (!is_text(value)) {
+        throw py::type_error(what + " must be text (str, bytes or bytearray), not " +
+                             type_name(value));
+    }
+    try {
+        return value.cast<std::string>();
+    } catch (const py::cast_error&) {
+        // Only a str holding a lone surrogate has no UTF-8 form.
+        throw py::type_error(what + " is a str that cannot be encoded as UTF-8");
+    }
+}
+
+}  // namespace orvane::python

@@ -1,0 +1,58 @@
+#include "sim_records.h"
+
+#include <utility>
+#include <vector>
+
+#include "sim_events.h"
+
+namespace orvane::sim {
+
+namespace {
+
+// The element type code of a matrix of doubles.
+constexpr int32_t kDoubleElements = 6;
+constexpr double kFocalLength = 1000.0;
+
+MatrixData matrix(int32_t rows, int32_t cols, std::vector<double> data) {
+    MatrixData matrix;
+    matrix.rows = rows;
+    matrix.cols = cols;
+    matrix.type = kDoubleElements;
+    matrix.data = std::move(data);
+    return matrix;
+}
+
+}  // namespace
+
+CalibratorParameters simulated_calibration(const std::string& serial) {
+    const double centre_x = kSensorWidth / 2.0;
+    const double centre_y = kSensorHeight / 2.0;
+    CalibratorParameters parameters;
+    parameters.camera_serial = serial;
+    parameters.dvs_cols = kSensorWidth;
+    parameters.dvs_rows = kSensorHeight;
+    parameters.aps_cols = kSensorWidth;
+    parameters.aps_rows = kSensorHeight;
+    parameters.camera_matrix =
+        matrix(3, 3, {kFocalLength, 0.0, centre_x, 0.0, kFocalLength, centre_y, 0.0, 0.0, 1.0});
+    parameters.dist_coeffs = matrix(1, 5, {0.0, 0.0, 0.0, 0.0, 0.0});
+    parameters.affine_matrix["dvs_to_aps"] = matrix(2, 3, {1.0, 0.0, 0.0, 0.0, 1.0, 0.0});
+    parameters.rotation = {0.0, 0.0, 0.0};
+    parameters.translation = {0.0, 0.0, 0.0};
+    return parameters;
+}
+
+DvsFileInfo simulated_file_info(const std::string& serial, uint64_t first_event_t,
+                                uint64_t next_event_t, uint64_t first_frame_t) {
+    DvsFileInfo info;
+    info.start_timestamp = first_event_t;
+    info.end_timestamp = next_event_t;
+    info.aps_start_timestamp = first_frame_t;
+    info.max_events = next_event_t - first_event_t;
+    info.dvs_width = kSensorWidth;
+    info.dvs_height = kSensorHeight;
+    info.serial_number = serial;
+    return info;
+}
+
+}  // namespace orvane::sim
