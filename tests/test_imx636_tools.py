@@ -74,7 +74,7 @@ def test_anti_flicker_names_come_from_the_registry():
 
 
 def test_make_tool_refuses_bad_input():
-    with pytest.raises(ValueError) as excinfo:
+    with pytest.raises(ValueError, match=r"^Unknown tool kind 'Lens'; expected one of ") as excinfo:
         sim.make_tool("Lens")
     assert str(excinfo.value) == (
         "Unknown tool kind 'Lens'; expected one of Biases, TriggerIn, AntiFlicker, "

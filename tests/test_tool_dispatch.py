@@ -172,7 +172,7 @@ def test_override_exceptions_reach_the_caller():
         def getToolInfo(self):
             raise ValueError("no info")
 
-    with pytest.raises(ValueError, match="^no info$"):
+    with pytest.raises(ValueError, match=r"^no info$"):
         Failing("").get_tool_info()
 
 
