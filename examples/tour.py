@@ -62,11 +62,35 @@ def log_at_each_level():
         log(f"a message at {log.__name__[4:]}")
     logger.fatal("100% of this text is printed as is")
     logger.setLogLevel(base.INFO)
+def show_tools(camera):
+    section("Camera tools")
+    for tool in camera.tools():
+        print(f"\n{type(tool).__name__}")
+        print(tool.get_tool_info())
+        for name, basic in tool.get_all_param_info().items():
+            _, record = tool.get_param_info(name)
+            _, value = tool.get_param(name)
+            kind = hal.tool_parameter_type_to_string(basic.type)
+            print(f"  {name:<16} {kind:<6} value={value!r:<14} {record}")
+
+    section("Reading and setting tool parameters")
+    roi = camera.tool(hal.ROI)
+    for name, value in [("x", 320), ("x_width", 640), ("mode", "RONI"), ("enable", True)]:
+        print(f"ROI.set_param({name!r}, {value!r}) -> {roi.set_param(name, value)}")
+    print("ROI x, mode:", roi.get_param("x"), roi.get_param("mode"))
+    erc = camera.tool(hal.EVENT_RATE_CONTROL)
+    print("ERC.set_param('max_event_rate', 5000000) ->", erc.set_param("max_event_rate", 5000000))
+    print("ERC max_event_rate:", erc.get_param("max_event_rate"))
+
+    section("A refused value (the kit explains why on stderr)")
+    print("ROI.set_param('x', 5000) ->", roi.set_param("x", 5000))
+    print("ROI x is still", roi.get_param("x"))
 
 
 def main():
     camera = sim.Camera()
     describe_camera(camera)
+    show_tools(camera)
     show_events(camera)
     parse_stream_format(camera)
     draw_aps_frame(camera)

@@ -2,6 +2,7 @@
 
 #include "sim_camera.h"
 #include "sim_events.h"
+#include "sim_tools.h"
 
 namespace py = pybind11;
 
@@ -12,5 +13,6 @@ PYBIND11_MODULE(orvane_sim_py, m) {
     py::module_::import("orvane_hal_py");
     py::module_::import("orvane_base_py");
     orvane::sim::register_events(m);
+    orvane::sim::register_tools(m);
     orvane::sim::register_camera(m);
 }

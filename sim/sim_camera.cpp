@@ -1,18 +1,23 @@
 #include "sim_camera.h"
 
 #include <pybind11/numpy.h>
+#include <pybind11/stl.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "ApsFrame.h"
 #include "CalibratorParameters.h"
 #include "CameraDescription.h"
+#include "CameraTool.h"
 #include "DvsFileInfo.h"
 #include "RawEventStreamFormat.h"
 #include "sim_events.h"
 #include "sim_frame.h"
 #include "sim_records.h"
+#include "sim_tools.h"
 
 namespace py = pybind11;
 
@@ -28,7 +33,7 @@ constexpr uint64_t kFramePeriod = 33333;
 
 class Camera {
 public:
-    explicit Camera(std::string serial) : serial_(std::move(serial)) {}
+    explicit Camera(std::string serial) : serial_(std::move(serial)), tools_(make_camera_tools()) {}
 
     CameraDescription description() const {
         CameraDescription description;
@@ -74,6 +79,18 @@ public:
         return simulated_file_info(serial_, kFirstEventT, next_event_t_, kFirstFrameT);
     }
 
+    const std::vector<std::shared_ptr<CameraTool>>& tools() const { return tools_; }
+
+    // None when the camera has no tool of that type.
+    std::shared_ptr<CameraTool> tool(ToolType type) const {
+        for (const auto& tool : tools_) {
+            if (tool->getToolInfo().tool_type == type) {
+                return tool;
+            }
+        }
+        return nullptr;
+    }
+
     const std::string& serial() const { return serial_; }
 
 private:
@@ -81,6 +98,7 @@ private:
     uint64_t next_event_t_ = kFirstEventT;
     uint64_t next_trigger_t_ = kFirstTriggerT;
     uint64_t next_frame_t_ = kFirstFrameT;
+    std::vector<std::shared_ptr<CameraTool>> tools_;
 };
 
 }  // namespace
@@ -92,6 +110,8 @@ void register_camera(py::module_& m) {
         .def("description", &Camera::description)
         .def("events", &Camera::events, py::arg("n"))
         .def("triggers", &Camera::triggers, py::arg("n"))
+        .def("tools", &Camera::tools)
+        .def("tool", &Camera::tool, py::arg("tool_type"))
         .def("stream_format", &Camera::stream_format)
         .def("frame", &Camera::frame)
         .def("calibration", &Camera::calibration)

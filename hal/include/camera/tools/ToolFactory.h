@@ -1,0 +1,28 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "CameraTool.h"
+#include "OrvaneExport.h"
+#include "camera/tools/CameraToolPrivate.h"
+
+namespace orvane {
+
+// A fresh bank of camera registers, to be shared by the tools of one camera.
+ORVANE_EXPORT std::shared_ptr<RegisterBank> make_register_bank();
+
+// The parameter set an IMX636 tool of `kind` starts with. `kind` is one of
+// "Biases", "TriggerIn", "AntiFlicker", "EventRateControl",
+// "EventTrailFilter", "ROI"; any other throws std::invalid_argument.
+ORVANE_EXPORT std::vector<ParameterEntry> default_parameters(const std::string& kind);
+
+// A new IMX636 tool of `kind` whose registry holds exactly `parameters`,
+// keyed param_prefix + name, working on `bank`. Throws std::invalid_argument
+// for an unknown kind or a parameter the registry cannot take.
+ORVANE_EXPORT std::shared_ptr<CameraTool> make_imx636_tool(
+    const std::string& kind, const std::string& param_prefix,
+    const std::vector<ParameterEntry>& parameters, std::shared_ptr<RegisterBank> bank);
+
+}  // namespace orvane

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <string>
+
+#include "CameraTool.h"
+
+namespace orvane::python {
+
+// Lets a Python class implement a tool: the pure operations forward to the
+// Python methods of the interface's own names. Value access stays the
+// library's. The life support keeps the Python half of a tool alive while
+// C++ shares it.
+class CameraToolPyWrapper : public CameraTool, public pybind11::trampoline_self_life_support {
+public:
+    using CameraTool::CameraTool;
+
+    ToolInfo getToolInfo() override {
+        PYBIND11_OVERRIDE_PURE_NAME(ToolInfo, orvane::CameraTool, "getToolInfo", getToolInfo);
+    }
+    ParameterInfoMap getAllParamInfo() override {
+        PYBIND11_OVERRIDE_PURE_NAME(ParameterInfoMap, orvane::CameraTool, "getAllParamInfo",
+                                    getAllParamInfo);
+    }
+    bool getParamInfo(std::string name, IntParameterInfo& info) override {
+        return forwardParamInfo(name, info);
+    }
+    bool getParamInfo(std::string name, FloatParameterInfo& info) override {
+        return forwardParamInfo(name, info);
+    }
+    bool getParamInfo(std::string name, BoolParameterInfo& info) override {
+        return forwardParamInfo(name, info);
+    }
+    bool getParamInfo(std::string name, EnumParameterInfo& info) override {
+        return forwardParamInfo(name, info);
+    }
+    bool getParamInfo(std::string name, StringParameterInfo& info) override {
+        return forwardParamInfo(name, info);
+    }
+
+private:
+    // Python receives a copy of `info`, never a reference to the caller's
+    // object (which may live on a C++ stack). What the override writes into
+    // the copy reaches the caller only when it reports success.
+    template <typename Record>
+    bool forwardParamInfo(const std::string& name, Record& info) {
+        {
+            pybind11::gil_scoped_acquire gil;
+            pybind11::function override =
+                pybind11::get_override(static_cast<const CameraTool*>(this), "getParamInfo");
+            if (override) {
+                pybind11::object record = pybind11::cast(info, pybind11::return_value_policy::copy);
+                const bool ok = override(name, record).cast<bool>();
+                if (ok) {
+                    info = record.cast<const Record&>();
+                }
+                return ok;
+            }
+        }
+        pybind11::pybind11_fail(
+            "Tried to call pure virtual function \"orvane::CameraTool::getParamInfo\"");
+    }
+};
+
+}  // namespace orvane::python

@@ -1,0 +1,152 @@
+#include "sim_tools.h"
+
+#include <pybind11/stl.h>
+
+#include <exception>
+#include <optional>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <utility>
+
+#include "camera/tools/CameraToolRegisterWithCallback.h"
+#include "camera/tools/ToolFactory.h"
+
+namespace py = pybind11;
+
+namespace orvane::sim {
+
+namespace {
+
+using ParameterSpec = std::tuple<std::string, std::string, py::object>;
+
+template <typename Record>
+bool take_record(const py::object& record, ToolParameterType type, ParameterEntry& entry) {
+    if (!py::isinstance<Record>(record)) {
+        return false;
+    }
+    entry.info.type = type;
+    entry.detail = record.cast<Record>();
+    return true;
+}
+
+// The record's class decides the parameter's kind.
+ParameterEntry to_entry(const ParameterSpec& spec) {
+    const auto& [name, description, record] = spec;
+    ParameterEntry entry;
+    entry.info.name = name;
+    entry.info.description = description;
+    if (take_record<IntParameterInfo>(record, ToolParameterType::INT, entry) ||
+        take_record<FloatParameterInfo>(record, ToolParameterType::FLOAT, entry) ||
+        take_record<BoolParameterInfo>(record, ToolParameterType::BOOL, entry) ||
+        take_record<EnumParameterInfo>(record, ToolParameterType::ENUM, entry) ||
+        take_record<StringParameterInfo>(record, ToolParameterType::STRING, entry)) {
+        return entry;
+    }
+    throw py::type_error("The record of parameter " + name +
+                         " must be an IntParameterInfo, FloatParameterInfo, BoolParameterInfo, "
+                         "EnumParameterInfo or StringParameterInfo");
+}
+
+std::vector<ParameterEntry> to_entries(const std::vector<ParameterSpec>& specs) {
+    std::vector<ParameterEntry> entries;
+    for (const auto& spec : specs) {
+        entries.push_back(to_entry(spec));
+    }
+    return entries;
+}
+
+std::shared_ptr<CameraTool> make_tool(const std::string& kind, const std::string& param_prefix,
+                                      const std::optional<std::vector<ParameterSpec>>& params) {
+    const std::vector<ParameterEntry> entries =
+        params ? to_entries(*params) : default_parameters(kind);
+    return make_imx636_tool(kind, param_prefix, entries, make_register_bank());
+}
+
+// A registry tool whose class Python does not know, so that it reaches
+// Python as a CameraToolBasePrivate.
+class RegistryOnlyTool : public CameraToolRegisterWithCallback {
+public:
+    using CameraToolRegisterWithCallback::CameraToolRegisterWithCallback;
+
+    ToolInfo getToolInfo() override {
+        ToolInfo info;
+        info.tool_type = ToolType::APS_CTRL;
+        info.tool_name = "RegistryOnly";
+        for (const auto& entry : param_map) {
+            info.parameter_names.push_back(entry.first);
+        }
+        info.description = "Registry tool without a class of its own";
+        return info;
+    }
+};
+
+std::unique_ptr<CameraToolBasePrivate> make_registry_tool(
+    const std::string& param_prefix, const std::vector<ParameterSpec>& params) {
+    auto tool = std::make_unique<RegistryOnlyTool>(param_prefix, make_register_bank());
+    for (const auto& entry : to_entries(params)) {
+        tool->addParameter(entry);
+    }
+    return tool;
+}
+
+// The tool is asked from a thread of its own while the caller waits without
+// the interpreter lock, as kit code running on a device thread would.
+ToolInfo tool_info_from_thread(const std::shared_ptr<CameraTool>& tool) {
+    ToolInfo info;
+    std::exception_ptr failure;
+    {
+        py::gil_scoped_release release;
+        std::thread worker([&] {
+            try {
+                info = tool->getToolInfo();
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
+        worker.join();
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+    return info;
+}
+
+// C++ code that shares a tool with Python, as the kit does with the tools it
+// hands out: the tool must stay whole while either side holds it.
+class ToolHolder {
+public:
+    explicit ToolHolder(std::shared_ptr<CameraTool> tool) : tool_(std::move(tool)) {}
+
+    ToolInfo toolInfo() const { return tool_->getToolInfo(); }
+    std::shared_ptr<CameraTool> tool() const { return tool_; }
+
+private:
+    std::shared_ptr<CameraTool> tool_;
+};
+
+}  // namespace
+
+std::vector<std::shared_ptr<CameraTool>> make_camera_tools() {
+    const auto bank = make_register_bank();
+    std::vector<std::shared_ptr<CameraTool>> tools;
+    for (const char* kind :
+         {"Biases", "TriggerIn", "AntiFlicker", "EventTrailFilter", "EventRateControl", "ROI"}) {
+        tools.push_back(make_imx636_tool(kind, "", default_parameters(kind), bank));
+    }
+    return tools;
+}
+
+void register_tools(py::module_& m) {
+    m.def("make_tool", &make_tool, py::arg("kind"), py::arg("param_prefix") = "",
+          py::arg("params") = py::none());
+    m.def("make_registry_tool", &make_registry_tool, py::arg("param_prefix") = "",
+          py::arg("params") = std::vector<ParameterSpec>());
+    m.def("tool_info_from_thread", &tool_info_from_thread, py::arg("tool"));
+    py::class_<ToolHolder>(m, "ToolHolder")
+        .def(py::init<std::shared_ptr<CameraTool>>(), py::arg("tool"))
+        .def("tool_info", &ToolHolder::toolInfo)
+        .def("tool", &ToolHolder::tool);
+}
+
+}  // namespace orvane::sim
