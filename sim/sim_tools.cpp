@@ -18,7 +18,7 @@ namespace orvane::sim {
 
 namespace {
 
-using ParameterSpec = std::tuple<std::string, std::string, py::object>;
+using ParameterDeclaration = std::tuple<std::string, std::string, py::object>;
 
 template <typename Record>
 bool take_record(const py::object& record, ToolParameterType type, ParameterEntry& entry) {
@@ -31,8 +31,8 @@ bool take_record(const py::object& record, ToolParameterType type, ParameterEntr
 }
 
 // The record's class decides the parameter's kind.
-ParameterEntry to_entry(const ParameterSpec& spec) {
-    const auto& [name, description, record] = spec;
+ParameterEntry to_entry(const ParameterDeclaration& declaration) {
+    const auto& [name, description, record] = declaration;
     ParameterEntry entry;
     entry.info.name = name;
     entry.info.description = description;
@@ -48,16 +48,16 @@ ParameterEntry to_entry(const ParameterSpec& spec) {
                          "EnumParameterInfo or StringParameterInfo");
 }
 
-std::vector<ParameterEntry> to_entries(const std::vector<ParameterSpec>& specs) {
+std::vector<ParameterEntry> to_entries(const std::vector<ParameterDeclaration>& declarations) {
     std::vector<ParameterEntry> entries;
-    for (const auto& spec : specs) {
-        entries.push_back(to_entry(spec));
+    for (const auto& declaration : declarations) {
+        entries.push_back(to_entry(declaration));
     }
     return entries;
 }
 
 std::shared_ptr<CameraTool> make_tool(const std::string& kind, const std::string& param_prefix,
-                                      const std::optional<std::vector<ParameterSpec>>& params) {
+                                      const std::optional<std::vector<ParameterDeclaration>>& params) {
     const std::vector<ParameterEntry> entries =
         params ? to_entries(*params) : default_parameters(kind);
     return make_imx636_tool(kind, param_prefix, entries, make_register_bank());
@@ -82,7 +82,7 @@ public:
 };
 
 std::unique_ptr<CameraToolBasePrivate> make_registry_tool(
-    const std::string& param_prefix, const std::vector<ParameterSpec>& params) {
+    const std::string& param_prefix, const std::vector<ParameterDeclaration>& params) {
     auto tool = std::make_unique<RegistryOnlyTool>(param_prefix, make_register_bank());
     for (const auto& entry : to_entries(params)) {
         tool->addParameter(entry);
@@ -141,7 +141,7 @@ void register_tools(py::module_& m) {
     m.def("make_tool", &make_tool, py::arg("kind"), py::arg("param_prefix") = "",
           py::arg("params") = py::none());
     m.def("make_registry_tool", &make_registry_tool, py::arg("param_prefix") = "",
-          py::arg("params") = std::vector<ParameterSpec>());
+          py::arg("params") = std::vector<ParameterDeclaration>());
     m.def("tool_info_from_thread", &tool_info_from_thread, py::arg("tool"));
     py::class_<ToolHolder>(m, "ToolHolder")
         .def(py::init<std::shared_ptr<CameraTool>>(), py::arg("tool"))

@@ -40,17 +40,22 @@ struct BasicParameterInfo {
 // accepted value into the registers, `read_from` reads the value back. Either
 // may be empty, in which case the tool keeps the value on its own.
 
-struct IntParameterInfo {
-    int32_t min = 0;
-    int32_t max = 0;
-    int32_t default_value = 0;
+// INT and FLOAT parameters: a range, a default and a unit, in the number
+// type the parameter holds (32-bit integer or 32-bit float).
+template <typename Number>
+struct RangeParameterInfo {
+    Number min = 0;
+    Number max = 0;
+    Number default_value = 0;
     std::string unit;
-    std::function<void(RegisterBank&, int32_t)> apply_to;
-    std::function<int32_t(const RegisterBank&)> read_from;
+    std::function<void(RegisterBank&, Number)> apply_to;
+    std::function<Number(const RegisterBank&)> read_from;
 
     // The lower bound is tested first, so with min > max every value below
-    // min gives min and every other value gives max.
-    int32_t constraint_value(int32_t value) const {
+    // min gives min and every other value gives max. The tests are plain
+    // ordered comparisons: a NaN value comes back unchanged and a NaN bound
+    // never clamps.
+    Number constraint_value(Number value) const {
         if (value < min) {
             return min;
         }
@@ -60,37 +65,15 @@ struct IntParameterInfo {
         return value;
     }
 
+    // Integers in plain decimal, floats as "%f" (six digits after the point).
     std::string to_string() const {
         return "Min: " + std::to_string(min) + " Max: " + std::to_string(max) +
                " Default: " + std::to_string(default_value) + " Unit: " + unit;
     }
 };
 
-struct FloatParameterInfo {
-    float min = 0.0f;
-    float max = 0.0f;
-    float default_value = 0.0f;
-    std::string unit;
-    std::function<void(RegisterBank&, float)> apply_to;
-    std::function<float(const RegisterBank&)> read_from;
-
-    // Plain ordered comparisons: a NaN value comes back unchanged and a NaN
-    // bound never clamps.
-    float constraint_value(float value) const {
-        if (value < min) {
-            return min;
-        }
-        if (max < value) {
-            return max;
-        }
-        return value;
-    }
-
-    std::string to_string() const {
-        return "Min: " + std::to_string(min) + " Max: " + std::to_string(max) +
-               " Default: " + std::to_string(default_value) + " Unit: " + unit;
-    }
-};
+using IntParameterInfo = RangeParameterInfo<int32_t>;
+using FloatParameterInfo = RangeParameterInfo<float>;
 
 struct BoolParameterInfo {
     bool default_value = false;
