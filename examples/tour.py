@@ -62,6 +62,8 @@ def log_at_each_level():
         log(f"a message at {log.__name__[4:]}")
     logger.fatal("100% of this text is printed as is")
     logger.setLogLevel(base.INFO)
+
+
 def show_tools(camera):
     section("Camera tools")
     for tool in camera.tools():

@@ -56,8 +56,9 @@ std::vector<ParameterEntry> to_entries(const std::vector<ParameterDeclaration>& 
     return entries;
 }
 
-std::shared_ptr<CameraTool> make_tool(const std::string& kind, const std::string& param_prefix,
-                                      const std::optional<std::vector<ParameterDeclaration>>& params) {
+std::shared_ptr<CameraTool> make_tool(
+    const std::string& kind, const std::string& param_prefix,
+    const std::optional<std::vector<ParameterDeclaration>>& params) {
     const std::vector<ParameterEntry> entries =
         params ? to_entries(*params) : default_parameters(kind);
     return make_imx636_tool(kind, param_prefix, entries, make_register_bank());
