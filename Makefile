@@ -8,13 +8,16 @@ BUILD_DEPS := "scikit-build-core>=0.10,<2" "pybind11>=3.0.1,<4"
 CPP_BUILD := build/cpp
 
 .DEFAULT_GOAL := help
-.PHONY: help tour test pytest cpp-test install sanitize-test lint format clean
+.PHONY: help tour bench test pytest cpp-test install sanitize-test lint format clean
 
 help: ## List the targets
 	@grep -E '^[a-z-]+:.*## ' $(MAKEFILE_LIST) | awk -F':.*## ' '{printf "  %-10s %s\n", $$1, $$2}'
 
 tour: install ## Set everything up and run the tour of the kit
 	$(BIN)/python examples/tour.py
+
+bench: install ## Run the benchmarks and print their figures against the targets
+	$(BIN)/python bench/bench.py
 
 test: pytest cpp-test ## Set everything up and run every test
 
