@@ -8,7 +8,7 @@ BUILD_DEPS := "scikit-build-core>=0.10,<2" "pybind11>=3.0.1,<4"
 CPP_BUILD := build/cpp
 
 .DEFAULT_GOAL := help
-.PHONY: help tour bench test pytest cpp-test install sanitize-test lint format clean
+.PHONY: help tour bench stubs test pytest cpp-test install sanitize-test lint format clean
 
 help: ## List the targets
 	@grep -E '^[a-z-]+:.*## ' $(MAKEFILE_LIST) | awk -F':.*## ' '{printf "  %-10s %s\n", $$1, $$2}'
@@ -18,6 +18,14 @@ tour: install ## Set everything up and run the tour of the kit
 
 bench: install ## Run the benchmarks and print their figures against the targets
 	$(BIN)/python bench/bench.py
+
+# The stubs check in the test suite runs the same generator over the same modules.
+STUB_MODULES := orvane_base_py orvane_hal_py orvane_sim_py
+
+stubs: install ## Regenerate the typing stubs in stubs/ from the built modules
+	for module in $(STUB_MODULES); do \
+		$(BIN)/python -m pybind11_stubgen --exit-code -o stubs $$module || exit 1; \
+	done
 
 test: pytest cpp-test ## Set everything up and run every test
 
