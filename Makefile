@@ -5,6 +5,9 @@ PYTHON ?= python3
 VENV ?= .venv
 BIN := $(VENV)/bin
 BUILD_DEPS := "scikit-build-core>=0.10,<2" "pybind11>=3.0.1,<4"
+# Set to a version (e.g. the oldest that pyproject.toml allows) to run against
+# that NumPy instead of the newest one.
+NUMPY_VERSION ?=
 CPP_BUILD := build/cpp
 
 .DEFAULT_GOAL := help
@@ -39,6 +42,7 @@ cpp-test: ## Build and run the C++ tests of the kit code
 
 install: $(BIN)/python ## Build and install the modules into $(VENV)
 	$(BIN)/python -m pip install --quiet --no-build-isolation $(INSTALL_FLAGS) ".[test]"
+	$(if $(NUMPY_VERSION),$(BIN)/python -m pip install --quiet "numpy==$(NUMPY_VERSION)")
 
 # The sanitizer runtimes must be the first libraries the interpreter loads.
 ASAN_VENV := .venv-asan
