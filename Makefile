@@ -5,16 +5,30 @@ PYTHON ?= python3
 VENV ?= .venv
 BIN := $(VENV)/bin
 BUILD_DEPS := "scikit-build-core>=0.10,<2" "pybind11>=3.0.1,<4"
+# Set to a version (e.g. the oldest that pyproject.toml allows) to run against
+# that NumPy instead of the newest one.
+NUMPY_VERSION ?=
 CPP_BUILD := build/cpp
 
 .DEFAULT_GOAL := help
-.PHONY: help tour test pytest cpp-test install sanitize-test lint format clean
+.PHONY: help tour bench stubs test pytest cpp-test install sanitize-test lint format clean
 
 help: ## List the targets
 	@grep -E '^[a-z-]+:.*## ' $(MAKEFILE_LIST) | awk -F':.*## ' '{printf "  %-10s %s\n", $$1, $$2}'
 
 tour: install ## Set everything up and run the tour of the kit
 	$(BIN)/python examples/tour.py
+
+bench: install ## Run the benchmarks and print their figures against the targets
+	$(BIN)/python bench/bench.py
+
+# The stubs check in the test suite runs the same generator over the same modules.
+STUB_MODULES := orvane_base_py orvane_hal_py orvane_sim_py
+
+stubs: install ## Regenerate the typing stubs in stubs/ from the built modules
+	for module in $(STUB_MODULES); do \
+		$(BIN)/python -m pybind11_stubgen --exit-code -o stubs $$module || exit 1; \
+	done
 
 test: pytest cpp-test ## Set everything up and run every test
 
@@ -28,6 +42,7 @@ cpp-test: ## Build and run the C++ tests of the kit code
 
 install: $(BIN)/python ## Build and install the modules into $(VENV)
 	$(BIN)/python -m pip install --quiet --no-build-isolation $(INSTALL_FLAGS) ".[test]"
+	$(if $(NUMPY_VERSION),$(BIN)/python -m pip install --quiet "numpy==$(NUMPY_VERSION)")
 
 # The sanitizer runtimes must be the first libraries the interpreter loads.
 ASAN_VENV := .venv-asan

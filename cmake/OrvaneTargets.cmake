@@ -40,4 +40,9 @@ function(orvane_python_module target)
   target_link_options(${target} PRIVATE "LINKER:--no-as-needed")
   set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN/${ORVANE_LIBDIR}")
   install(TARGETS ${target} LIBRARY DESTINATION .)
+  # Type checkers take the typing stubs from a stub-only package named after
+  # the module (PEP 561); a single-file module cannot carry py.typed itself.
+  install(FILES "${PROJECT_SOURCE_DIR}/stubs/${target}.pyi" DESTINATION "${target}-stubs"
+          RENAME __init__.pyi)
+  install(FILES "${PROJECT_SOURCE_DIR}/stubs/py.typed" DESTINATION "${target}-stubs")
 endfunction()

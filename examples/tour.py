@@ -12,13 +12,20 @@ def section(title):
 def describe_camera(camera):
     section("Camera description")
     print(camera.description())
+    made = hal.CameraDescription()
+    made.serial, made.vid, made.interfaceType = "00ca7f3e", 0x31F7, hal.INTERFACE_TYPE.USB
+    print(made)
+    print("CAMERA_TYPE members:", list(hal.CAMERA_TYPE.__members__))
 
 
 def show_events(camera):
     section("DVS events as a NumPy structured array")
     events = camera.events(5)
-    print(events.dtype)
+    print("fields:", events.dtype.names, "bytes per event:", events.dtype.itemsize)
     print(events)
+    print("read in C++ from the first element:", sim.event2d_fields(events[0]))
+    event = sim.event2d(3, 4, 1, 5000)
+    print("one Event2D record:", event.x, event.y, event.p, event.t)
     section("Trigger events")
     print(camera.triggers(3))
 
@@ -40,6 +47,9 @@ def draw_aps_frame(camera):
     pixels[1:3, 2:6] = (0, 0, 255)  # with a blue box, drawn in place
     print(frame.width(), "x", frame.height(), "first byte", frame.data())
     print(pixels[:, :, 2])
+    buffer = bytearray(range(2 * 2 * 3))
+    over = base.ApsFrame(2, 2, 0, 0, buffer, len(buffer))  # a view of `buffer`
+    print("frame over a bytearray, second row:", over.data_numpy()[1].tolist())
     test_pattern = camera.frame().data_numpy()
     print("simulated frame", test_pattern.shape, "top-right pixel", test_pattern[0, -1])
 
@@ -87,6 +97,43 @@ def show_tools(camera):
     section("A refused value (the kit explains why on stderr)")
     print("ROI.set_param('x', 5000) ->", roi.set_param("x", 5000))
     print("ROI x is still", roi.get_param("x"))
+
+    section("A tool with parameters of your own")
+    gain = hal.IntParameterInfo()
+    gain.min, gain.max, gain.default_value, gain.unit = 0, 48, 12, "dB"
+    custom = sim.make_tool("Biases", param_prefix="sensor0.", params=[("gain", "Gain", gain)])
+    print(custom.get_all_param_info()["gain"])
+    print("set_param('gain', 24) ->", custom.set_param("gain", 24), custom.get_param("gain"))
+    print("asked from a C++ thread:", sim.tool_info_from_thread(custom).tool_type)
+
+    section("A tool written in Python")
+    tool = ExposureTool()
+    print(tool.get_tool_info())
+    ok, record = tool.get_param_info("exposure")
+    print("get_param_info('exposure') ->", ok, record)
+    print("set_param of an unknown name ->", tool.set_param("gain", 1))
+
+
+class ExposureTool(hal.CameraTool):
+    """A tool implemented in Python: it describes one INT parameter."""
+
+    def __init__(self):
+        super().__init__("")
+
+    def getToolInfo(self):
+        info = hal.ToolInfo()
+        info.tool_type, info.description = hal.APS_CTRL, "Exposure of the APS frames"
+        info.parameter_names = ["exposure"]
+        return info
+
+    def getAllParamInfo(self):
+        basic = hal.BasicParameterInfo()
+        basic.name, basic.type = "exposure", hal.ToolParameterType.INT
+        return {"exposure": basic}
+
+    def getParamInfo(self, name, info):
+        info.min, info.max, info.unit = 10, 100_000, "us"
+        return name == "exposure"
 
 
 def main():

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -82,13 +83,13 @@ public:
     const std::vector<std::shared_ptr<CameraTool>>& tools() const { return tools_; }
 
     // None when the camera has no tool of that type.
-    std::shared_ptr<CameraTool> tool(ToolType type) const {
+    std::optional<std::shared_ptr<CameraTool>> tool(ToolType type) const {
         for (const auto& tool : tools_) {
             if (tool->getToolInfo().tool_type == type) {
                 return tool;
             }
         }
-        return nullptr;
+        return std::nullopt;
     }
 
     const std::string& serial() const { return serial_; }

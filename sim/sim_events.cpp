@@ -1,6 +1,7 @@
 #include "sim_events.h"
 
 #include <pybind11/stl.h>
+#include <pybind11/typing.h>
 
 namespace py = pybind11;
 
@@ -47,7 +48,7 @@ void register_events(py::module_& m) {
         return trigger;
     });
     m.def("record_formats", [] {
-        py::dict formats;
+        py::typing::Dict<std::string, std::string> formats;
         formats["Event2D"] = py::format_descriptor<Event2D>::format();
         formats["EventTriggerIn"] = py::format_descriptor<EventTriggerIn>::format();
         return formats;

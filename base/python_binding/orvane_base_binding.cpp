@@ -1,9 +1,12 @@
 #include "orvane_base_binding.h"
 
 #include <pybind11/numpy.h>
+#include <pybind11/stl.h>
+#include <pybind11/typing.h>
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -74,12 +77,12 @@ void register_aps_frame(py::module_& m) {
         .def(py::init(&shared_copy), py::arg("other"))
         .def(
             "data",
-            [](ApsFrame& frame) -> py::object {
+            [](ApsFrame& frame) -> std::optional<uint8_t> {
                 const uint8_t* data = frame.data();
                 if (data == nullptr) {
-                    return py::none();
+                    return std::nullopt;
                 }
-                return py::int_(*data);
+                return *data;
             },
             "Returns a pointer to the raw pixel data (as uint8_t*). Use with caution.")
         .def("data_numpy", &frame_pixels,
@@ -110,8 +113,9 @@ std::string calibration_repr(const CalibratorParameters& parameters) {
 
 // A new dict of copies: handing out references into the map would leave
 // them dangling once the map changes.
-py::dict affine_matrices_to_dict(const CalibratorParameters& parameters) {
-    py::dict matrices;
+py::typing::Dict<std::string, MatrixData> affine_matrices_to_dict(
+    const CalibratorParameters& parameters) {
+    py::typing::Dict<std::string, MatrixData> matrices;
     for (const auto& entry : parameters.affine_matrix) {
         matrices[py::str(entry.first)] = py::cast(entry.second, py::return_value_policy::copy);
     }

@@ -39,8 +39,8 @@ std::vector<double> numbers_from(const py::handle& values, const std::string& wh
     return numbers;
 }
 
-py::list numbers_to_list(const std::vector<double>& numbers) {
-    py::list list(numbers.size());
+py::typing::List<double> numbers_to_list(const std::vector<double>& numbers) {
+    py::typing::List<double> list(numbers.size());
     for (std::size_t i = 0; i < numbers.size(); ++i) {
         list[i] = py::float_(numbers[i]);
     }

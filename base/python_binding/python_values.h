@@ -1,6 +1,7 @@
 #pragma once
 
 #include <pybind11/pybind11.h>
+#include <pybind11/typing.h>
 
 #include <string>
 #include <vector>
@@ -12,7 +13,7 @@ namespace orvane::python {
 std::vector<double> numbers_from(const pybind11::handle& values, const std::string& what);
 
 // A new Python list of floats.
-pybind11::list numbers_to_list(const std::vector<double>& numbers);
+pybind11::typing::List<double> numbers_to_list(const std::vector<double>& numbers);
 
 // The bytes of a text argument: a str as UTF-8, bytes or bytearray unchanged.
 // Raises TypeError naming `what` for anything else.

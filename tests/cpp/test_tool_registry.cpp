@@ -108,6 +108,27 @@ void test_all_param_info_is_keyed_by_name_in_byte_order() {
     CHECK(RegistryTool("").getAllParamInfo().empty());
 }
 
+// Only the library keeps keys and names in step; the map must come out right
+// when they disagree too.
+void test_all_param_info_when_keys_and_names_disagree() {
+    RegistryTool tool("");
+    const char* const entries[][3] = {{"k1", "b", "first b"},
+                                      {"k2", "a", "only a"},
+                                      {"k3", "b", "second b"},
+                                      {"k4", "0", "zero"}};
+    for (const auto& [key, name, description] : entries) {
+        ParameterEntry entry = int_entry(0, 1);
+        entry.info.name = name;
+        entry.info.description = description;
+        tool.param_map[key] = entry;
+    }
+    std::string seen;
+    for (const auto& [key, info] : tool.getAllParamInfo()) {
+        seen += key + "=" + info.description + ",";
+    }
+    CHECK_EQ(seen, std::string("0=zero,a=only a,b=second b,"));
+}
+
 }  // namespace
 
 int main() {
@@ -115,5 +136,6 @@ int main() {
     test_wrong_kind_logs_requested_kind_and_leaves_out();
     test_lookup_copies_whole_record_and_repeats();
     test_all_param_info_is_keyed_by_name_in_byte_order();
+    test_all_param_info_when_keys_and_names_disagree();
     return CHECK_REPORT();
 }

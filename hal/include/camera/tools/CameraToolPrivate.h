@@ -27,11 +27,14 @@ class ORVANE_EXPORT CameraToolBasePrivate : public CameraTool {
 public:
     using CameraTool::CameraTool;
 
-    // Keyed by each entry's name, never by the registry key.
+    // Keyed by each entry's name, never by the registry key; a name seen twice
+    // keeps the entry with the greater key. Every dispatch builds this map, so
+    // each name is offered at the end first: with keys of prefix + name the
+    // names arrive in ascending order and none needs a search.
     ParameterInfoMap getAllParamInfo() override {
         ParameterInfoMap result;
         for (const auto& [key, entry] : param_map) {
-            result[entry.info.name] = entry.info;
+            result.insert_or_assign(result.end(), entry.info.name, entry.info);
         }
         return result;
     }

@@ -1,0 +1,229 @@
+"""Benchmarks of the Orvane Python modules; run them with `make bench`.
+
+Every figure is a ratio of two medians taken in this run. The subject and its
+reference are timed in alternating rounds, so a machine that slows down or
+speeds up part-way affects both alike, and the clock is the CPU time of the
+timing thread (of the child process for imports), so time the machine gives
+to other work does not count. The usual reference is one trivial bound call,
+`frame.width()` on an ApsFrame. The script prints one table and exits with
+status 1 when a figure misses its target.
+"""
+
+import gc
+import os
+import resource
+import statistics
+import subprocess
+import sys
+import time
+import timeit
+
+import orvane_base_py as base
+import orvane_hal_py as hal
+import orvane_sim_py as sim
+
+ROUNDS = 31
+BASELINE = ("frame.width()", {"frame": base.ApsFrame(64, 64)}, 10_000)
+BASELINE_NAME = "frame.width()"
+
+
+def ratio(subject, reference, rounds=ROUNDS):
+    """Median time per run of `subject` over that of `reference`.
+
+    Each is a (statement, namespace, runs per round) triple; the rounds of the
+    two alternate.
+    """
+    timings = ([], [])
+    for _ in range(rounds):
+        for times, (statement, namespace, runs) in zip(timings, (subject, reference)):
+            timer = timeit.Timer(statement, timer=time.thread_time, globals=namespace)
+            times.append(timer.timeit(runs) / runs)
+    return statistics.median(timings[0]) / statistics.median(timings[1])
+
+
+def children_cpu_seconds():
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return usage.ru_utime + usage.ru_stime
+
+
+def process_ratio(code, reference_code, rounds=15):
+    """Median CPU time of `python -c code` over that of `python -c reference_code`."""
+    timings = ([], [])
+    for _ in range(rounds):
+        for times, source in zip(timings, (code, reference_code)):
+            start = children_cpu_seconds()
+            subprocess.run([sys.executable, "-c", source], check=True)
+            times.append(children_cpu_seconds() - start)
+    return statistics.median(timings[0]) / statistics.median(timings[1])
+
+
+class Table:
+    """Figures with their targets: at most `high`, and at least `low` where given."""
+
+    def __init__(self):
+        self.rows = []
+
+    def add(self, figure, value, reference, low=None, high=None):
+        if high is None:
+            target, verdict = "-", ""
+        else:
+            target = f"<= {high:g}" if low is None else f"{low:g} to {high:g}"
+            met = (low is None or low <= value) and value <= high
+            verdict = "ok" if met else "MISSED"
+        self.rows.append((figure, f"{value:.2f}", target, reference, verdict))
+        print(".", end="", file=sys.stderr, flush=True)
+
+    def print(self):
+        print(file=sys.stderr)
+        header = ("figure", "value", "target", "relative to", "")
+        widths = [max(len(row[i]) for row in [header, *self.rows]) for i in range(4)]
+        for row in [header, *self.rows]:
+            figure, value, target, reference, verdict = row
+            print(
+                f"{figure:<{widths[0]}}  {value:>{widths[1]}}  {target:<{widths[2]}}  "
+                f"{reference:<{widths[3]}}  {verdict}".rstrip()
+            )
+
+    def all_met(self):
+        return all(row[4] != "MISSED" for row in self.rows)
+
+
+TOOL_CALLS = ("get_param(name)", "set_param(name, value)", "get_param_info(name)")
+
+
+def bench_camera_tools(table):
+    """Each call on each tool of the simulated camera, on its slowest parameter."""
+    for tool in sim.Camera().tools():
+        kind = type(tool).__name__
+        for call in TOOL_CALLS:
+            worst_ratio, worst_name = 0.0, ""
+            for name in tool.get_all_param_info():
+                _, value = tool.get_param(name)
+                # Writing back the current value is always accepted, so no
+                # refusal is logged while timing.
+                assert tool.set_param(name, value), name
+                namespace = {"tool": tool, "name": name, "value": value}
+                measured = ratio((f"tool.{call}", namespace, 2000), BASELINE)
+                if measured > worst_ratio:
+                    worst_ratio, worst_name = measured, name
+            figure = f"{kind}.{call.replace('name', repr(worst_name))}"
+            high = 15.0 if kind == "Imx636ROI" else None
+            table.add(figure, worst_ratio, BASELINE_NAME, high=high)
+
+
+def int_parameters(count):
+    params = []
+    for index in range(count):
+        record = hal.IntParameterInfo()
+        record.min, record.max, record.default_value = 0, 1000, index % 1000
+        params.append((f"param_{index:04d}", "a generated parameter", record))
+    return params
+
+
+def bench_parameter_count(table):
+    """The same three calls on tools of 6, 60 and 600 parameters.
+
+    Ten times the parameters may cost at most ten times as much: the growth is
+    then no worse than linear.
+    """
+    counts = (6, 60, 600)
+    tools = {count: sim.make_tool("ROI", params=int_parameters(count)) for count in counts}
+
+    def subject(call, count):
+        namespace = {"tool": tools[count], "name": "param_0003", "value": 7}
+        return (f"tool.{call}", namespace, max(20, 12_000 // count))
+
+    for call in TOOL_CALLS:
+        for count in counts:
+            measured = ratio(subject(call, count), BASELINE)
+            table.add(f"{call}, {count} parameters", measured, BASELINE_NAME)
+        for fewer, more in zip(counts, counts[1:]):
+            measured = ratio(subject(call, more), subject(call, fewer))
+            table.add(
+                f"{call}, {more} over {fewer} parameters",
+                measured,
+                f"{fewer} parameters",
+                high=more / fewer,
+            )
+
+
+def bench_data_numpy(table):
+    small = ("frame.data_numpy()", {"frame": base.ApsFrame(64, 64)}, 10_000)
+    large = ("frame.data_numpy()", {"frame": base.ApsFrame(3840, 2160)}, 10_000)
+    table.add("data_numpy() on 64 x 64", ratio(small, BASELINE), BASELINE_NAME, high=10.0)
+    table.add(
+        "data_numpy() on 3840 x 2160",
+        ratio(large, small),
+        "data_numpy() on 64 x 64",
+        low=0.8,
+        high=1.2,
+    )
+
+
+def bench_event_array(table):
+    count = 10_000_000
+    making = ("sim.event2d_array(count)", {"sim": sim, "count": count}, 1)
+    copying = ("events.copy()", {"events": sim.event2d_array(count)}, 1)
+    table.add(
+        "event2d_array(10_000_000)",
+        ratio(making, copying, rounds=11),
+        "NumPy copy of the result",
+        high=3.0,
+    )
+
+
+def bench_logging(table):
+    base.getLogger().setLogLevel(base.INFO)
+    dropped = ("log_debug('dropped')", {"log_debug": base.log_debug}, 10_000)
+    table.add("log_debug at INFO (dropped)", ratio(dropped, BASELINE), BASELINE_NAME, high=5.0)
+
+
+def bench_imports(table):
+    table.add(
+        "import orvane_hal_py",
+        process_ratio("import orvane_hal_py", "pass"),
+        'python -c "pass"',
+        high=1.5,
+    )
+    table.add(
+        "import orvane_base_py",
+        process_ratio("import orvane_base_py", "import numpy"),
+        'python -c "import numpy"',
+        high=1.15,
+    )
+
+
+def resident_bytes():
+    with open("/proc/self/statm") as statm:
+        return int(statm.read().split()[1]) * os.sysconf("SC_PAGE_SIZE")
+
+
+def bench_set_param_memory(table):
+    tool = sim.Camera().tool(hal.ROI)
+    # Warm up first, so that the allocators' own pools are already in place.
+    for index in range(10_000):
+        tool.set_param("x", index % 2)
+    gc.collect()
+    before = resident_bytes()
+    for index in range(1_000_000):
+        tool.set_param("x", index % 2)
+    gc.collect()
+    growth = (resident_bytes() - before) / (1 << 20)
+    table.add("resident memory growth over 1e6 set_param, MiB", growth, "absolute", high=1.0)
+
+
+def main():
+    table = Table()
+    bench_camera_tools(table)
+    bench_parameter_count(table)
+    bench_data_numpy(table)
+    bench_event_array(table)
+    bench_logging(table)
+    bench_imports(table)
+    bench_set_param_memory(table)
+    table.print()
+    return 0 if table.all_met() else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
