@@ -8,7 +8,7 @@ BUILD_DEPS := "scikit-build-core>=0.10,<2" "pybind11>=3.0.1,<4"
 CPP_BUILD := build/cpp
 
 .DEFAULT_GOAL := help
-.PHONY: help tour test pytest cpp-test install sanitize-test lint format clean
+.PHONY: help tour test pytest cpp-test install sanitize-test fuzz fuzz-long lint format clean
 
 help: ## List the targets
 	@grep -E '^[a-z-]+:.*## ' $(MAKEFILE_LIST) | awk -F':.*## ' '{printf "  %-10s %s\n", $$1, $$2}'
@@ -40,6 +40,33 @@ sanitize-test: ## Run the Python and C++ tests against an ASan and UBSan build
 		INSTALL_FLAGS="-C cmake.define.ORVANE_SANITIZE=ON -C build-dir=build/asan-{wheel_tag}"
 	$(SANITIZER_ENV) $(ASAN_VENV)/bin/python -m pytest -p no:cacheprovider
 	$(MAKE) cpp-test CPP_BUILD=build/cpp-asan CPP_FLAGS=-DORVANE_SANITIZE=ON
+
+# Coverage-guided fuzzing of the kit code: libFuzzer targets built with
+# clang, ASan and UBSan. Each run grows a working corpus in the build tree,
+# seeded from tests/fuzz/corpus; a crash leaves its input beside the log.
+FUZZ_BUILD := build/fuzz
+FUZZ_TARGETS := raw_event_stream_format tool_registry
+FUZZ_SECONDS ?= 30
+FUZZ_LONG_SECONDS ?= 1800
+
+fuzz: ## Fuzz the stream format parser and the tool registry, FUZZ_SECONDS each
+	bash tests/fuzz/ensure_libfuzzer.sh
+	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DORVANE_BUILD_PYTHON=OFF -DORVANE_BUILD_FUZZERS=ON \
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(FUZZ_BUILD) --parallel
+	@for target in $(FUZZ_TARGETS); do \
+		mkdir -p $(FUZZ_BUILD)/corpus/$$target; \
+		echo "Fuzzing $$target for $(FUZZ_SECONDS) s"; \
+		$(FUZZ_BUILD)/tests/fuzz/fuzz_$$target -max_total_time=$(FUZZ_SECONDS) -close_fd_mask=2 \
+			-print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/$$target- \
+			$(FUZZ_BUILD)/corpus/$$target tests/fuzz/corpus/$$target \
+			>$(FUZZ_BUILD)/$$target.log 2>&1 \
+			|| { cat $(FUZZ_BUILD)/$$target.log; exit 1; }; \
+		grep -E '^(Done|stat::number_of_executed_units)' $(FUZZ_BUILD)/$$target.log; \
+	done
+
+fuzz-long: ## Fuzz as `make fuzz` does, FUZZ_LONG_SECONDS per target
+	$(MAKE) fuzz FUZZ_SECONDS=$(FUZZ_LONG_SECONDS)
 
 $(BIN)/python:
 	$(PYTHON) -m venv $(VENV)
