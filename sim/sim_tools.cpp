@@ -20,6 +20,17 @@ namespace {
 
 using ParameterSpec = std::tuple<std::string, std::string, py::object>;
 
+// A name for an exception message: decoded as UTF-8, with NUL and the bytes
+// that are not UTF-8 shown as \xnn, so that the message itself stays text.
+std::string printable(const std::string& name) {
+    const auto decoded = py::reinterpret_steal<py::str>(PyUnicode_DecodeUTF8(
+        name.data(), static_cast<Py_ssize_t>(name.size()), "backslashreplace"));
+    if (!decoded) {
+        throw py::error_already_set();
+    }
+    return decoded.attr("replace")(py::str("\0", 1), "\\x00").cast<std::string>();
+}
+
 template <typename Record>
 bool take_record(const py::object& record, ToolParameterType type, ParameterEntry& entry) {
     if (!py::isinstance<Record>(record)) {
@@ -43,7 +54,7 @@ ParameterEntry to_entry(const ParameterSpec& spec) {
         take_record<StringParameterInfo>(record, ToolParameterType::STRING, entry)) {
         return entry;
     }
-    throw py::type_error("The record of parameter " + name +
+    throw py::type_error("The record of parameter " + printable(name) +
                          " must be an IntParameterInfo, FloatParameterInfo, BoolParameterInfo, "
                          "EnumParameterInfo or StringParameterInfo");
 }
