@@ -153,9 +153,11 @@ void register_tools(py::module_& m) {
           py::arg("params") = py::none());
     m.def("make_registry_tool", &make_registry_tool, py::arg("param_prefix") = "",
           py::arg("params") = std::vector<ParameterSpec>());
-    m.def("tool_info_from_thread", &tool_info_from_thread, py::arg("tool"));
+    // The binding layer would pass None as an empty pointer, which the
+    // thread or the holder would then call through.
+    m.def("tool_info_from_thread", &tool_info_from_thread, py::arg("tool").none(false));
     py::class_<ToolHolder>(m, "ToolHolder")
-        .def(py::init<std::shared_ptr<CameraTool>>(), py::arg("tool"))
+        .def(py::init<std::shared_ptr<CameraTool>>(), py::arg("tool").none(false))
         .def("tool_info", &ToolHolder::toolInfo)
         .def("tool", &ToolHolder::tool);
 }
