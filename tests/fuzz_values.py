@@ -40,8 +40,20 @@ integers = st.one_of(st.sampled_from(BOUNDARY_INTS), st.integers())
 floats = st.one_of(
     st.floats(),
     st.sampled_from(
-        [0.0, -0.0, 0.1, -1.5, 2.0**31, 3.4028234663852886e38, 3.5e38, 1e300, 5e-324]
-        + [math.inf, -math.inf, math.nan]
+        [
+            0.0,
+            -0.0,
+            0.1,
+            -1.5,
+            2.0**31,
+            3.4028234663852886e38,
+            3.5e38,
+            1e300,
+            5e-324,
+            math.inf,
+            -math.inf,
+            math.nan,
+        ]
     ),
 )
 texts = st.one_of(
@@ -70,7 +82,20 @@ enum_members = st.sampled_from(ENUM_MEMBERS)
 NUMPY_DTYPES = [
     np.dtype(name)
     for name in (
-        ["int8", "uint8", "int16", "uint16", "int32", "uint32", "int64", "uint64", "float16", "float32", "float64", "bool"]
+        [
+            "int8",
+            "uint8",
+            "int16",
+            "uint16",
+            "int32",
+            "uint32",
+            "int64",
+            "uint64",
+            "float16",
+            "float32",
+            "float64",
+            "bool",
+        ]
     )
 ]
 numpy_scalars = st.sampled_from(NUMPY_DTYPES).flatmap(
