@@ -10,6 +10,8 @@ from hypothesis import settings
 # sanitizers, so no example has a deadline.
 settings.register_profile("ci", max_examples=100, deadline=None, print_blob=True)
 settings.register_profile("long", max_examples=5000, deadline=None, print_blob=True)
+# For runs where every allocation is costly to record (LeakSanitizer).
+settings.register_profile("few", max_examples=10, deadline=None, print_blob=True)
 settings.load_profile(os.environ.get("HYPOTHESIS_PROFILE", "ci"))
 
 
