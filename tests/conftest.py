@@ -8,7 +8,7 @@ from hypothesis import settings
 # for all of them, also on the sanitizer build); HYPOTHESIS_PROFILE=long
 # tries many more values. Their calls take unpredictable time under the
 # sanitizers, so no example has a deadline.
-settings.register_profile("ci", max_examples=100, deadline=None, print_blob=True)
+settings.register_profile("ci", max_examples=200, deadline=None, print_blob=True)
 settings.register_profile("long", max_examples=5000, deadline=None, print_blob=True)
 # For runs where every allocation is costly to record (LeakSanitizer).
 settings.register_profile("few", max_examples=10, deadline=None, print_blob=True)
