@@ -140,8 +140,11 @@ def integer_verdict(value, bounds):
     low, high = bounds
     if isinstance(value, (float, *_CONTAINERS_AND_TEXT)):
         return REFUSE, None
+    if isinstance(value, np.bool_):
+        # Some NumPy versions give it a deprecated __index__, others none.
+        return EITHER, int(value)
     if hasattr(type(value), "__index__"):
-        number = operator.index(value)
+        number = int(operator.index(value))
         return (ACCEPT, number) if low <= number <= high else (REFUSE, None)
     try:
         number = int(value)
