@@ -34,9 +34,9 @@ ExpectedFormat read_plainly(const std::string& text) {
     bool first = true;
     while (true) {
         const std::size_t semicolon = text.find(';', piece_start);
-        const std::string piece = text.substr(
-            piece_start, semicolon == std::string::npos ? std::string::npos
-                                                        : semicolon - piece_start);
+        const std::string piece =
+            text.substr(piece_start, semicolon == std::string::npos ? std::string::npos
+                                                                    : semicolon - piece_start);
         if (first) {
             expected.encoding = piece;
             first = false;
@@ -56,15 +56,65 @@ ExpectedFormat read_plainly(const std::string& text) {
     }
 }
 
+// Whether `text` is UTF-8: no overlong form, surrogate or code point past
+// U+10FFFF. Python turns an exception message into text by decoding it so.
+bool is_utf8(const std::string& text) {
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const auto byte = [&](std::size_t i) {
+            return at + i < text.size() ? static_cast<unsigned char>(text[at + i]) : 0u;
+        };
+        const unsigned lead = byte(0);
+        const std::size_t length = lead < 0x80   ? 1
+                                   : lead < 0xC2 ? 0
+                                   : lead < 0xE0 ? 2
+                                   : lead < 0xF0 ? 3
+                                   : lead < 0xF5 ? 4
+                                                 : 0;
+        if (length == 0 || at + length > text.size()) {
+            return false;
+        }
+        unsigned code_point = length == 1 ? lead : lead & (0x7F >> length);
+        for (std::size_t i = 1; i < length; ++i) {
+            if ((byte(i) & 0xC0) != 0x80) {
+                return false;
+            }
+            code_point = (code_point << 6) | (byte(i) & 0x3F);
+        }
+        const unsigned shortest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (code_point < shortest[length] || code_point > 0x10FFFF ||
+            (code_point >= 0xD800 && code_point <= 0xDFFF)) {
+            return false;
+        }
+        at += length;
+    }
+    return true;
+}
+
+bool ends_with(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// A message that names what the caller passed must stay text, whole: UTF-8
+// and without NUL (which would cut the C string short, losing its end).
+void check_message(const std::string& message, const std::string& start, const std::string& end) {
+    FUZZ_CHECK(is_utf8(message));
+    FUZZ_CHECK(message.compare(0, start.size(), start) == 0);
+    FUZZ_CHECK(ends_with(message, end));
+}
+
 void check_absent(const RawEventStreamFormat& format, const std::string& name) {
     FUZZ_CHECK(!format.contains(name));
     try {
         static_cast<void>(format[name]);
         FUZZ_FAIL("an absent option was found");
     } catch (const std::out_of_range& error) {
-        // what() is a C string: a name holding NUL shows up to that byte.
-        const std::string message = "raw event stream format has no option '" + name + "'";
-        FUZZ_CHECK(error.what() == std::string(message.c_str()));
+        const std::string start = "raw event stream format has no option '";
+        check_message(error.what(), start, "'");
+        if (is_utf8(name) && name.find('\0') == std::string::npos) {
+            FUZZ_CHECK(error.what() == start + name + "'");
+        }
     }
 }
 
@@ -103,8 +153,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         const RawEventStreamFormat format(text);
         FUZZ_CHECK(expected.valid);
         check_format(format, expected);
-    } catch (const std::invalid_argument&) {
+    } catch (const std::invalid_argument& error) {
         FUZZ_CHECK(!expected.valid);
+        const std::string message = error.what();
+        if (message != "raw event stream format is empty") {
+            FUZZ_CHECK(ends_with(message, "' has no '='") ||
+                       ends_with(message, "' has an empty key") ||
+                       ends_with(message, "' is repeated"));
+            check_message(message, "raw event stream format option '", "");
+        }
     }
     return 0;
 }
