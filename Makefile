@@ -11,10 +11,11 @@ NUMPY_VERSION ?=
 CPP_BUILD := build/cpp
 
 .DEFAULT_GOAL := help
-.PHONY: help tour bench stubs test pytest cpp-test install sanitize-test lint format clean
+.PHONY: help tour bench stubs test pytest cpp-test install sanitize-test leak-check hypothesis-long stress \
+	memory-check fuzz fuzz-long lint format clean
 
 help: ## List the targets
-	@grep -E '^[a-z-]+:.*## ' $(MAKEFILE_LIST) | awk -F':.*## ' '{printf "  %-10s %s\n", $$1, $$2}'
+	@grep -E '^[a-z-]+:.*## ' $(MAKEFILE_LIST) | awk -F':.*## ' '{printf "  %-16s %s\n", $$1, $$2}'
 
 tour: install ## Set everything up and run the tour of the kit
 	$(BIN)/python examples/tour.py
@@ -45,16 +46,76 @@ install: $(BIN)/python ## Build and install the modules into $(VENV)
 	$(if $(NUMPY_VERSION),$(BIN)/python -m pip install --quiet "numpy==$(NUMPY_VERSION)")
 
 # The sanitizer runtimes must be the first libraries the interpreter loads.
+# A failed allocation must stay the MemoryError the kit reports, not an abort
+# (allocator_may_return_null).
 ASAN_VENV := .venv-asan
-SANITIZER_ENV := LD_PRELOAD="$$(gcc -print-file-name=libasan.so) $$(gcc -print-file-name=libubsan.so)" \
-	ASAN_OPTIONS=detect_leaks=0:halt_on_error=1 \
+ASAN_INSTALL_FLAGS := -C cmake.define.ORVANE_SANITIZE=ON -C build-dir=build/asan-{wheel_tag}
+SANITIZER_RUNTIMES := LD_PRELOAD="$$(gcc -print-file-name=libasan.so) $$(gcc -print-file-name=libubsan.so)"
+ASAN_COMMON := halt_on_error=1:allocator_may_return_null=1
+SANITIZER_ENV := $(SANITIZER_RUNTIMES) ASAN_OPTIONS=detect_leaks=0:$(ASAN_COMMON) \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 PYTHONMALLOC=malloc
 
 sanitize-test: ## Run the Python and C++ tests against an ASan and UBSan build
-	$(MAKE) install VENV=$(ASAN_VENV) \
-		INSTALL_FLAGS="-C cmake.define.ORVANE_SANITIZE=ON -C build-dir=build/asan-{wheel_tag}"
+	$(MAKE) install VENV=$(ASAN_VENV) INSTALL_FLAGS="$(ASAN_INSTALL_FLAGS)"
 	$(SANITIZER_ENV) $(ASAN_VENV)/bin/python -m pytest -p no:cacheprovider
 	$(MAKE) cpp-test CPP_BUILD=build/cpp-asan CPP_FLAGS=-DORVANE_SANITIZE=ON
+
+# LeakSanitizer over the Python suite. Every report goes to a file, and the
+# checker judges them: a direct leak through our modules or libraries fails,
+# and so does any other sanitizer report (exitcode=0 leaves that to it).
+# The interpreter has no frame pointers, so full stacks need the slow unwinder,
+# which makes every allocation costly: the property-based tests try few values.
+# Each stack frame names its module, so that the checker sees which are ours.
+LEAK_REPORTS := build/leak
+LEAK_TESTS ?= tests
+LEAK_FRAME := '    \#%n %p in %f %L in %m'
+LEAK_ENV := $(SANITIZER_RUNTIMES) PYTHONMALLOC=malloc \
+	ASAN_OPTIONS="detect_leaks=1:fast_unwind_on_malloc=0:exitcode=0:$(ASAN_COMMON):log_path=$(CURDIR)/$(LEAK_REPORTS)/report:stack_trace_format=$(LEAK_FRAME)" \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:log_path=$(CURDIR)/$(LEAK_REPORTS)/report
+
+leak-check: ## Run the Python suite under LeakSanitizer; fail on a leak through our code
+	$(MAKE) install VENV=$(ASAN_VENV) INSTALL_FLAGS="$(ASAN_INSTALL_FLAGS)"
+	rm -rf $(LEAK_REPORTS) && mkdir -p $(LEAK_REPORTS)
+	HYPOTHESIS_PROFILE=few $(LEAK_ENV) $(ASAN_VENV)/bin/python -m pytest -p no:cacheprovider -q \
+		$(LEAK_TESTS)
+	$(ASAN_VENV)/bin/python tests/leak/check_leak_reports.py $(LEAK_REPORTS) tests/leak/known_leaks.supp
+
+hypothesis-long: install ## Run the property-based tests with the long profile
+	HYPOTHESIS_PROFILE=long $(BIN)/python -m pytest tests/test_fuzz_hal_values.py \
+		tests/test_fuzz_base_values.py tests/test_fuzz_sim_values.py
+
+stress: install ## Run only the thread stress tests
+	$(BIN)/python -m pytest -m stress
+
+memory-check: install ## Run only the resident-memory loops, showing their figures
+	$(BIN)/python -m pytest -m memory -s
+
+# Coverage-guided fuzzing of the kit code: libFuzzer targets built with
+# clang, ASan and UBSan. Each run grows a working corpus in the build tree,
+# seeded from tests/fuzz/corpus; a crash leaves its input beside the log.
+FUZZ_BUILD := build/fuzz
+FUZZ_TARGETS := raw_event_stream_format tool_registry
+FUZZ_SECONDS ?= 30
+FUZZ_LONG_SECONDS ?= 1800
+
+fuzz: ## Fuzz the stream format parser and the tool registry, FUZZ_SECONDS each
+	bash tests/fuzz/ensure_libfuzzer.sh
+	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DORVANE_BUILD_PYTHON=OFF -DORVANE_BUILD_FUZZERS=ON \
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(FUZZ_BUILD) --parallel
+	@for target in $(FUZZ_TARGETS); do \
+		mkdir -p $(FUZZ_BUILD)/corpus/$$target; \
+		echo "Fuzzing $$target for $(FUZZ_SECONDS) s"; \
+		$(FUZZ_BUILD)/tests/fuzz/fuzz_$$target -max_total_time=$(FUZZ_SECONDS) -close_fd_mask=2 \
+			-print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/$$target- \
+			$(FUZZ_BUILD)/corpus/$$target tests/fuzz/corpus/$$target \
+			>$(FUZZ_BUILD)/$$target.log 2>&1 \
+			|| { cat $(FUZZ_BUILD)/$$target.log; exit 1; }; \
+		grep -E '^(Done|stat::number_of_executed_units)' $(FUZZ_BUILD)/$$target.log; \
+	done
+
+fuzz-long: ## Fuzz as `make fuzz` does, FUZZ_LONG_SECONDS per target
+	$(MAKE) fuzz FUZZ_SECONDS=$(FUZZ_LONG_SECONDS)
 
 $(BIN)/python:
 	$(PYTHON) -m venv $(VENV)

@@ -20,6 +20,17 @@ namespace {
 
 using ParameterDeclaration = std::tuple<std::string, std::string, py::object>;
 
+// A name for an exception message: decoded as UTF-8, with NUL and the bytes
+// that are not UTF-8 shown as \xnn, so that the message itself stays text.
+std::string printable(const std::string& name) {
+    const auto decoded = py::reinterpret_steal<py::str>(PyUnicode_DecodeUTF8(
+        name.data(), static_cast<Py_ssize_t>(name.size()), "backslashreplace"));
+    if (!decoded) {
+        throw py::error_already_set();
+    }
+    return decoded.attr("replace")(py::str("\0", 1), "\\x00").cast<std::string>();
+}
+
 template <typename Record>
 bool take_record(const py::object& record, ToolParameterType type, ParameterEntry& entry) {
     if (!py::isinstance<Record>(record)) {
@@ -43,7 +54,7 @@ ParameterEntry to_entry(const ParameterDeclaration& declaration) {
         take_record<StringParameterInfo>(record, ToolParameterType::STRING, entry)) {
         return entry;
     }
-    throw py::type_error("The record of parameter " + name +
+    throw py::type_error("The record of parameter " + printable(name) +
                          " must be an IntParameterInfo, FloatParameterInfo, BoolParameterInfo, "
                          "EnumParameterInfo or StringParameterInfo");
 }
@@ -143,9 +154,11 @@ void register_tools(py::module_& m) {
           py::arg("params") = py::none());
     m.def("make_registry_tool", &make_registry_tool, py::arg("param_prefix") = "",
           py::arg("params") = std::vector<ParameterDeclaration>());
-    m.def("tool_info_from_thread", &tool_info_from_thread, py::arg("tool"));
+    // The binding layer would pass None as an empty pointer, which the
+    // thread or the holder would then call through.
+    m.def("tool_info_from_thread", &tool_info_from_thread, py::arg("tool").none(false));
     py::class_<ToolHolder>(m, "ToolHolder")
-        .def(py::init<std::shared_ptr<CameraTool>>(), py::arg("tool"))
+        .def(py::init<std::shared_ptr<CameraTool>>(), py::arg("tool").none(false))
         .def("tool_info", &ToolHolder::toolInfo)
         .def("tool", &ToolHolder::tool);
 }

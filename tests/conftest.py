@@ -1,5 +1,18 @@
+import os
+
 import orvane_hal_py as hal
 import pytest
+from hypothesis import settings
+
+# The property-based tests run bounded by default ("ci": a couple of minutes
+# for all of them, also on the sanitizer build); HYPOTHESIS_PROFILE=long
+# tries many more values. Their calls take unpredictable time under the
+# sanitizers, so no example has a deadline.
+settings.register_profile("ci", max_examples=200, deadline=None, print_blob=True)
+settings.register_profile("long", max_examples=5000, deadline=None, print_blob=True)
+# For runs where every allocation is costly to record (LeakSanitizer).
+settings.register_profile("few", max_examples=10, deadline=None, print_blob=True)
+settings.load_profile(os.environ.get("HYPOTHESIS_PROFILE", "ci"))
 
 
 def int_record(low=0, high=100, default=0, unit=""):

@@ -162,6 +162,12 @@ def test_affine_matrix_reads_as_a_new_dict_of_copies():
         ({"\ud800": MatrixData()}, TypeError, " key is a str that cannot be encoded as UTF-8"),
         ({"a": MatrixData(), "b": 1}, TypeError, "['b'] must be a MatrixData, not int"),
         ({"a": MatrixData(), b"a": MatrixData()}, ValueError, " names 'a' twice"),
+        (
+            {b"\xff": MatrixData(), b"\xff\x00": 1},
+            TypeError,
+            "['\\xff\\x00'] must be a MatrixData, not int",
+        ),
+        ({"a\x00": MatrixData(), b"a\x00": MatrixData()}, ValueError, " names 'a\\x00' twice"),
     ],
 )
 def test_bad_affine_matrix_leaves_the_record_unchanged(value, error, message):

@@ -61,6 +61,19 @@ def test_absent_option_raises_index_error():
     assert str(excinfo.value) == "raw event stream format has no option 'width'"
 
 
+def test_messages_show_raw_bytes_escaped():
+    fmt = Format(b"EVT3;\xc3\xa9=1")
+    with pytest.raises(IndexError) as excinfo:
+        fmt[b"\xff\x00x"]
+    assert str(excinfo.value) == "raw event stream format has no option '\\xff\\x00x'"
+    repeated = "raw event stream format option '\xe9' is repeated"
+    with pytest.raises(ValueError, match=f"^{re.escape(repeated)}$"):
+        Format(b"EVT3;\xc3\xa9=1;\xc3\xa9=2;\xfe")
+    without_equals = "raw event stream format option '\\xfe' has no '='"
+    with pytest.raises(ValueError, match=f"^{re.escape(without_equals)}$"):
+        Format(b"EVT3;\xfe")
+
+
 @pytest.mark.parametrize(
     ("text", "message"),
     [

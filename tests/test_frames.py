@@ -55,6 +55,12 @@ def test_impossible_geometry_is_value_error(args, message):
         ApsFrame(*args)
 
 
+def test_geometry_no_memory_can_hold_is_memory_error():
+    # 6 PiB: more than any address space, however the system overcommits.
+    with pytest.raises(MemoryError):
+        ApsFrame(2**31 - 1, 2**20)
+
+
 def test_timestamps_are_unsigned_64_bit_properties():
     frame = ApsFrame(1, 1)
     frame.exposure_start_timestamp = U64_MAX

@@ -90,6 +90,16 @@ def test_make_tool_refuses_bad_input():
         sim.make_tool("ROI", params=[("x", int_record())])
 
 
+def test_make_tool_messages_show_raw_bytes_escaped():
+    with pytest.raises(ValueError, match=r"^Unknown tool kind 'L\\xffns'; expected one of "):
+        sim.make_tool(b"L\xffns")
+    with pytest.raises(TypeError, match=r"^The record of parameter \\xff\\x00 must be an Int"):
+        sim.make_tool("ROI", params=[(b"\xff\x00", "", hal.BasicParameterInfo())])
+    twice = [(b"\xff", "", int_record()), (b"\xff", "", int_record())]
+    with pytest.raises(ValueError, match=r"^Parameter p\\xff is declared twice$"):
+        sim.make_tool("ROI", "p", params=twice)
+
+
 def test_camera_hands_out_its_tools_once_in_type_order():
     camera = sim.Camera()
     tools = camera.tools()

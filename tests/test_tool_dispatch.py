@@ -1,3 +1,4 @@
+import re
 import types
 
 import orvane_hal_py as hal
@@ -165,6 +166,31 @@ def test_override_results_must_convert():
         tool.get_tool_info()
     with pytest.raises(RuntimeError, match=CAST_ERROR):
         tool.get_all_param_info()
+
+
+def test_override_answering_none_for_a_record_is_a_conversion_error():
+    class Unanswered(hal.CameraTool):
+        def getToolInfo(self):
+            return None
+
+        def getAllParamInfo(self):
+            return {"gain": None}
+
+    tool = Unanswered("")
+    info_error = (
+        "Unable to cast Python instance of type <class 'NoneType'> to C++ type 'orvane::ToolInfo'"
+    )
+    for call in (tool.get_tool_info, lambda: sim.tool_info_from_thread(tool)):
+        with pytest.raises(RuntimeError, match=f"^{re.escape(info_error)}$"):
+            call()
+    map_error = (
+        "Unable to cast Python instance of type <class 'dict'> to C++ type "
+        "'orvane::ParameterInfoMap'"
+    )
+    with pytest.raises(RuntimeError, match=f"^{re.escape(map_error)}$"):
+        tool.get_all_param_info()
+    with pytest.raises(RuntimeError, match=f"^{re.escape(map_error)}$"):
+        tool.set_param("gain", 1)
 
 
 def test_override_exceptions_reach_the_caller():

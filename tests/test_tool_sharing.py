@@ -2,6 +2,7 @@ import gc
 
 import orvane_hal_py as hal
 import orvane_sim_py as sim
+import pytest
 
 
 class PythonTool(hal.CameraTool):
@@ -43,3 +44,9 @@ def test_tool_info_from_thread_reaches_python_and_library_tools():
     assert sim.tool_info_from_thread(PythonTool("from a thread")).description == "from a thread"
     roi = sim.make_tool("ROI")
     assert sim.tool_info_from_thread(roi).parameter_names == roi.get_tool_info().parameter_names
+
+
+def test_functions_sharing_a_tool_refuse_none():
+    for share in (sim.tool_info_from_thread, sim.ToolHolder):
+        with pytest.raises(TypeError, match=r"incompatible (function|constructor) arguments"):
+            share(None)

@@ -18,11 +18,14 @@ public:
     using CameraTool::CameraTool;
 
     ToolInfo getToolInfo() override {
-        PYBIND11_OVERRIDE_PURE_NAME(ToolInfo, orvane::CameraTool, "getToolInfo", getToolInfo);
+        return forwardResult<ToolInfo>("getToolInfo", "orvane::ToolInfo",
+                                       "Tried to call pure virtual function "
+                                       "\"orvane::CameraTool::getToolInfo\"");
     }
     ParameterInfoMap getAllParamInfo() override {
-        PYBIND11_OVERRIDE_PURE_NAME(ParameterInfoMap, orvane::CameraTool, "getAllParamInfo",
-                                    getAllParamInfo);
+        return forwardResult<ParameterInfoMap>("getAllParamInfo", "orvane::ParameterInfoMap",
+                                               "Tried to call pure virtual function "
+                                               "\"orvane::CameraTool::getAllParamInfo\"");
     }
     bool getParamInfo(std::string name, IntParameterInfo& info) override {
         return forwardParamInfo(name, info);
@@ -41,6 +44,33 @@ public:
     }
 
 private:
+    // The binding layer reports a None where a record is expected (the
+    // result itself, or a value of the map) as a reference error, which the
+    // dispatcher of the Python method that called the tool takes for a
+    // mismatch of its own arguments and turns into a misleading TypeError.
+    // It is the override's result that cannot be converted, so it is
+    // reported as the conversion error that any other wrong result raises.
+    template <typename Result>
+    Result forwardResult(const char* name, const char* result_name, const char* pure_message) {
+        {
+            pybind11::gil_scoped_acquire gil;
+            pybind11::function override =
+                pybind11::get_override(static_cast<const CameraTool*>(this), name);
+            if (override) {
+                pybind11::object result = override();
+                try {
+                    return result.cast<Result>();
+                } catch (const pybind11::reference_cast_error&) {
+                    throw pybind11::cast_error(
+                        "Unable to cast Python instance of type " +
+                        pybind11::str(pybind11::type::handle_of(result)).cast<std::string>() +
+                        " to C++ type '" + result_name + "'");
+                }
+            }
+        }
+        pybind11::pybind11_fail(pure_message);
+    }
+
     // Python receives a copy of `info`, never a reference to the caller's
     // object (which may live on a C++ stack). What the override writes into
     // the copy reaches the caller only when it reports success.

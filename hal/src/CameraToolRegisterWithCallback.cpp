@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "ParameterChecks.h"
+#include "PrintableText.h"
 #include "ToolBackend.h"
 
 namespace orvane {
@@ -58,12 +59,12 @@ CameraToolRegisterWithCallback::~CameraToolRegisterWithCallback() = default;
 void CameraToolRegisterWithCallback::addParameter(const ParameterEntry& entry) {
     const std::string key = param_prefix + entry.info.name;
     if (entry.detail.index() != record_index(entry.info.type)) {
-        throw std::invalid_argument("Parameter " + key + " is declared " +
+        throw std::invalid_argument("Parameter " + printable_text(key) + " is declared " +
                                     ToolParameterTypeToString(entry.info.type) +
                                     " but its record is of another kind");
     }
     if (param_map.count(key) != 0) {
-        throw std::invalid_argument("Parameter " + key + " is declared twice");
+        throw std::invalid_argument("Parameter " + printable_text(key) + " is declared twice");
     }
     param_map.emplace(key, entry);
     const ToolBackend::Value value = std::visit(DefaultValue{}, entry.detail);

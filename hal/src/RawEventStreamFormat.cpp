@@ -3,13 +3,15 @@
 #include <stdexcept>
 #include <utility>
 
+#include "PrintableText.h"
+
 namespace orvane {
 
 namespace {
 
 std::invalid_argument format_error(std::string_view option, const char* problem) {
     std::string message = "raw event stream format option '";
-    message += option;
+    message += printable_text(option);
     message += "' ";
     message += problem;
     return std::invalid_argument(message);
@@ -61,7 +63,7 @@ const std::string& RawEventStreamFormat::operator[](std::string_view name) const
     const auto found = options_.find(name);
     if (found == options_.end()) {
         std::string message = "raw event stream format has no option '";
-        message += name;
+        message += printable_text(name);
         message += "'";
         throw std::out_of_range(message);
     }

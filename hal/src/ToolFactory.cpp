@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "DefaultParameters.h"
+#include "PrintableText.h"
 #include "RegisterBank.h"
 #include "camera/tools/Imx636AntiFlicker.h"
 #include "camera/tools/Imx636Biases.h"
@@ -103,7 +104,7 @@ const ToolKind& tool_kind(const std::string& kind) {
     const auto found = tool_kinds().find(kind);
     if (found == tool_kinds().end()) {
         throw std::invalid_argument(
-            "Unknown tool kind '" + kind +
+            "Unknown tool kind '" + printable_text(kind) +
             "'; expected one of Biases, TriggerIn, AntiFlicker, EventRateControl, "
             "EventTrailFilter, ROI");
     }

@@ -52,11 +52,34 @@ void test_absent_option_names_it() {
     CHECK_EQ(message, "raw event stream format has no option 'width'");
 }
 
+// Python decodes a message as UTF-8 up to its first NUL, so the bytes the
+// caller passed must not reach it raw.
+void test_messages_escape_nul_and_bytes_that_are_not_utf8() {
+    using namespace std::string_literals;
+    CHECK_EQ(parse_error("EVT3;\xff"), "raw event stream format option '\\xff' has no '='");
+    CHECK_EQ(parse_error("EVT3;a\0b"s), "raw event stream format option 'a\\x00b' has no '='");
+    CHECK_EQ(parse_error("EVT3;\xc3\xa9\xc3=1;\xc3\xa9\xc3=2"),
+             "raw event stream format option '\xc3\xa9\\xc3' is repeated");
+    // Overlong forms, surrogates and code points past U+10FFFF are not UTF-8.
+    CHECK_EQ(parse_error("EVT3;\xc0\xaf\xed\xa0\x80\xf4\x90\x80\x80"),
+             "raw event stream format option '\\xc0\\xaf\\xed\\xa0\\x80\\xf4\\x90\\x80\\x80' "
+             "has no '='");
+    const RawEventStreamFormat format("EVT3");
+    std::string message;
+    try {
+        format["\xe2\x82"s + "\0"s];
+    } catch (const std::out_of_range& error) {
+        message = error.what();
+    }
+    CHECK_EQ(message, "raw event stream format has no option '\\xe2\\x82\\x00'");
+}
+
 }  // namespace
 
 int main() {
     test_encoding_and_options();
     test_malformed_texts_throw();
     test_absent_option_names_it();
+    test_messages_escape_nul_and_bytes_that_are_not_utf8();
     return CHECK_REPORT();
 }
