@@ -119,8 +119,9 @@ ParameterEntry consume_entry(FuzzedDataProvider& input, const std::string& prefi
             IntParameterInfo record;
             record.min = input.ConsumeIntegral<int32_t>();
             // Narrow ranges make accepted values likely.
-            record.max = input.ConsumeBool() ? input.ConsumeIntegral<int32_t>()
-                                             : record.min > INT32_MAX - 9 ? INT32_MAX : record.min + 9;
+            record.max = input.ConsumeBool()          ? input.ConsumeIntegral<int32_t>()
+                         : record.min > INT32_MAX - 9 ? INT32_MAX
+                                                      : record.min + 9;
             record.default_value = input.ConsumeIntegral<int32_t>();
             record.unit = input.ConsumeRandomLengthString(3);
             give_callables(input, record, key, registers, kUnwrittenInt);
@@ -236,8 +237,7 @@ struct UnwrittenOf {
 Value expected_read(const ModelParameter& parameter) {
     return std::visit(
         [&](const auto& record) {
-            return record.read_from && !record.apply_to ? UnwrittenOf{}(record)
-                                                        : parameter.current;
+            return record.read_from && !record.apply_to ? UnwrittenOf{}(record) : parameter.current;
         },
         parameter.entry.detail);
 }
@@ -391,14 +391,12 @@ void run_operation(FuzzedDataProvider& input, CameraTool& tool, Model& model) {
             return check_param_info<StringParameterInfo>(tool, model, name,
                                                          ToolParameterType::STRING);
         case 6:
-            return check_get<int>(tool, model, name,
-                                  has_type(parameter, ToolParameterType::INT));
+            return check_get<int>(tool, model, name, has_type(parameter, ToolParameterType::INT));
         case 7:
             return check_get<float>(tool, model, name,
                                     has_type(parameter, ToolParameterType::FLOAT));
         case 8:
-            return check_get<bool>(tool, model, name,
-                                   has_type(parameter, ToolParameterType::BOOL));
+            return check_get<bool>(tool, model, name, has_type(parameter, ToolParameterType::BOOL));
         case 9:
             return check_get<std::string>(tool, model, name,
                                           has_type(parameter, ToolParameterType::ENUM) ||
@@ -427,14 +425,14 @@ void run_operation(FuzzedDataProvider& input, CameraTool& tool, Model& model) {
         case 14:
         case 15: {
             // Enumerations are set by option text, so try the options often.
-            const auto* record =
-                parameter != nullptr ? std::get_if<EnumParameterInfo>(&parameter->entry.detail)
+            const auto* record = parameter != nullptr
+                                     ? std::get_if<EnumParameterInfo>(&parameter->entry.detail)
                                      : nullptr;
-            const std::string value = record != nullptr && !record->options.empty() &&
-                                              input.ConsumeBool()
-                                          ? record->options[input.ConsumeIntegralInRange<size_t>(
-                                                0, record->options.size() - 1)]
-                                          : input.ConsumeRandomLengthString(6);
+            const std::string value =
+                record != nullptr && !record->options.empty() && input.ConsumeBool()
+                    ? record->options[input.ConsumeIntegralInRange<size_t>(
+                          0, record->options.size() - 1)]
+                    : input.ConsumeRandomLengthString(6);
             const bool is_text = has_type(parameter, ToolParameterType::ENUM) ||
                                  has_type(parameter, ToolParameterType::STRING);
             if (input.ConsumeBool()) {
