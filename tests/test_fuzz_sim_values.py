@@ -66,10 +66,10 @@ def params_verdict(params, prefix):
     if not isinstance(params, (list, tuple)):
         return TypeError, None
     keys = []
-    for spec in params:
-        if not isinstance(spec, (list, tuple)) or len(spec) != 3:
+    for declaration in params:
+        if not isinstance(declaration, (list, tuple)) or len(declaration) != 3:
             return TypeError, None
-        name, description, record = spec
+        name, description, record = declaration
         name_verdict, name_bytes = text_verdict(name)
         if name_verdict is REFUSE or text_verdict(description)[0] is REFUSE:
             return TypeError, None

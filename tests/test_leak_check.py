@@ -6,9 +6,9 @@ from pathlib import Path
 import pytest
 
 LEAK_DIR = Path(__file__).parent / "leak"
-spec = importlib.util.spec_from_file_location("checker", LEAK_DIR / "check_leak_reports.py")
-checker = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(checker)
+checker_spec = importlib.util.spec_from_file_location("checker", LEAK_DIR / "check_leak_reports.py")
+checker = importlib.util.module_from_spec(checker_spec)
+checker_spec.loader.exec_module(checker)
 
 MALLOC = "    #0 0x1 in __interceptor_malloc asan_malloc_linux.cpp:69 in /usr/lib/libasan.so"
 NUMPY_INIT = [
