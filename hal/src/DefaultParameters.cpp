@@ -26,32 +26,34 @@ ParameterEntry entry(const std::string& name, const std::string& description,
     return result;
 }
 
-ParameterEntry int_parameter(const std::string& name, const std::string& description, int32_t min,
-                             int32_t max, int32_t default_value, const std::string& unit,
-                             uint32_t address) {
-    IntParameterInfo info;
+// INT and FLOAT parameters differ only in their number type and kind.
+template <typename Number>
+ParameterEntry range_parameter(const std::string& name, const std::string& description,
+                               ToolParameterType type, Number min, Number max, Number default_value,
+                               const std::string& unit, uint32_t address) {
+    RangeParameterInfo<Number> info;
     info.min = min;
     info.max = max;
     info.default_value = default_value;
     info.unit = unit;
     bind_register(info, address);
-    ParameterEntry result = entry(name, description, ToolParameterType::INT);
+    ParameterEntry result = entry(name, description, type);
     result.detail = info;
     return result;
+}
+
+ParameterEntry int_parameter(const std::string& name, const std::string& description, int32_t min,
+                             int32_t max, int32_t default_value, const std::string& unit,
+                             uint32_t address) {
+    return range_parameter(name, description, ToolParameterType::INT, min, max, default_value, unit,
+                           address);
 }
 
 ParameterEntry float_parameter(const std::string& name, const std::string& description, float min,
                                float max, float default_value, const std::string& unit,
                                uint32_t address) {
-    FloatParameterInfo info;
-    info.min = min;
-    info.max = max;
-    info.default_value = default_value;
-    info.unit = unit;
-    bind_register(info, address);
-    ParameterEntry result = entry(name, description, ToolParameterType::FLOAT);
-    result.detail = info;
-    return result;
+    return range_parameter(name, description, ToolParameterType::FLOAT, min, max, default_value,
+                           unit, address);
 }
 
 ParameterEntry bool_parameter(const std::string& name, const std::string& description,
