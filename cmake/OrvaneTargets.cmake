@@ -35,6 +35,8 @@ endfunction()
 function(orvane_python_module target)
   pybind11_add_module(${target} ${ARGN})
   orvane_warnings(${target})
+  # Conversion errors name the C++ type that was expected.
+  target_compile_definitions(${target} PRIVATE PYBIND11_DETAILED_ERROR_MESSAGES)
   # The modules load the kit libraries they link when they are imported, even
   # before they call into one of them.
   target_link_options(${target} PRIVATE "LINKER:--no-as-needed")
