@@ -216,6 +216,101 @@ def test_override_calling_back_into_itself_is_not_forwarded_again():
     assert Recursive.calls == 1
 
 
+# The Python call that reaches each pure operation of a tool.
+REACH = {
+    "getToolInfo": lambda tool: tool.get_tool_info(),
+    "getAllParamInfo": lambda tool: tool.get_all_param_info(),
+    "getParamInfo": lambda tool: tool.get_param_info("gain"),
+}
+
+
+def tool_with(operation, attribute):
+    """A tool whose class sets `operation` to `attribute`, over a one-parameter map."""
+    members = {"getAllParamInfo": lambda self: {"gain": basic("gain", hal.ToolParameterType.INT)}}
+    members[operation] = attribute
+    return type("Attributed", (hal.CameraTool,), members)("")
+
+
+def reach_through_helper(tool, operation):
+    return REACH[operation](tool)
+
+
+@pytest.mark.parametrize("operation", list(REACH))
+@pytest.mark.parametrize("through_helper", [False, True])
+def test_override_reaching_itself_again_is_not_forwarded(operation, through_helper):
+    calls = []
+
+    def override(self, *args):
+        calls.append(args)
+        return reach_through_helper(self, operation)
+
+    tool = tool_with(
+        operation, override if through_helper else lambda self, *args: REACH[operation](self)
+    )
+    with pytest.raises(RuntimeError) as excinfo:
+        REACH[operation](tool)
+    assert str(excinfo.value) == PURE.format(operation)
+    assert len(calls) == through_helper
+
+
+def described(description):
+    info = hal.ToolInfo()
+    info.description = description
+    return info
+
+
+class Routed(hal.CameraTool):
+    """Answers its first getToolInfo through `route`, the later ones itself."""
+
+    def __init__(self, route=None):
+        super().__init__("")
+        self.route = route
+        self.calls = 0
+
+    def getAllParamInfo(self):
+        return {"gain": basic("gain", hal.ToolParameterType.INT)}
+
+    def getToolInfo(self):
+        self.calls += 1
+        if self.route is not None and self.calls == 1:
+            return self.route(self)
+        return described(f"answer {self.calls}")
+
+
+@pytest.mark.parametrize(
+    ("route", "description"),
+    [
+        (lambda tool: Routed().get_tool_info(), "answer 1"),
+        (lambda tool: described(",".join(tool.get_all_param_info())), "gain"),
+        (sim.tool_info_from_thread, "answer 2"),
+    ],
+    ids=["other object", "other operation", "other thread"],
+)
+def test_overrides_are_forwarded_again_on_other_objects_operations_and_threads(
+    route, description
+):
+    assert Routed(route).get_tool_info().description == description
+
+
+class CallableObject:
+    def __init__(self):
+        self.calls = 0
+
+    def __call__(self, *args):
+        self.calls += 1
+        return hal.ToolInfo()
+
+
+@pytest.mark.parametrize("operation", list(REACH))
+@pytest.mark.parametrize("attribute", [5, CallableObject()], ids=["int", "callable object"])
+def test_only_python_functions_override(operation, attribute):
+    tool = tool_with(operation, attribute)
+    with pytest.raises(RuntimeError) as excinfo:
+        REACH[operation](tool)
+    assert str(excinfo.value) == PURE.format(operation)
+    assert getattr(attribute, "calls", 0) == 0
+
+
 def test_snake_case_methods_do_not_implement_the_interface():
     class Shadowing(hal.CameraTool):
         def get_tool_info(self):

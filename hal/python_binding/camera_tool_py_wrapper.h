@@ -6,6 +6,7 @@
 #include <string>
 
 #include "CameraTool.h"
+#include "camera_tool_override.h"
 
 namespace orvane::python {
 
@@ -54,8 +55,7 @@ private:
     Result forwardResult(const char* name, const char* result_name, const char* pure_message) {
         {
             pybind11::gil_scoped_acquire gil;
-            pybind11::function override =
-                pybind11::get_override(static_cast<const CameraTool*>(this), name);
+            const ToolOverride override(*this, name);
             if (override) {
                 pybind11::object result = override();
                 try {
@@ -78,8 +78,7 @@ private:
     bool forwardParamInfo(const std::string& name, Record& info) {
         {
             pybind11::gil_scoped_acquire gil;
-            pybind11::function override =
-                pybind11::get_override(static_cast<const CameraTool*>(this), "getParamInfo");
+            const ToolOverride override(*this, "getParamInfo");
             if (override) {
                 pybind11::object record = pybind11::cast(info, pybind11::return_value_policy::copy);
                 const bool ok = override(name, record).cast<bool>();
