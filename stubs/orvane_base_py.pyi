@@ -179,21 +179,6 @@ class EventTriggerIn:
     def timestamp(self, arg0: typing.SupportsInt | typing.SupportsIndex) -> None:
         ...
 class LogLevelType:
-    """
-    Members:
-    
-      TRACE
-    
-      DEBUG
-    
-      INFO
-    
-      WARN
-    
-      ERR
-    
-      FATAL
-    """
     DEBUG: typing.ClassVar[LogLevelType]  # value = <LogLevelType.DEBUG: 1>
     ERR: typing.ClassVar[LogLevelType]  # value = <LogLevelType.ERR: 4>
     FATAL: typing.ClassVar[LogLevelType]  # value = <LogLevelType.FATAL: 5>

@@ -17,17 +17,6 @@ class BoolParameterInfo:
     def __str__(self) -> str:
         ...
 class CAMERA_TYPE:
-    """
-    Members:
-    
-      TARN
-    
-      Glimra
-    
-      Pairline
-    
-      Sorel
-    """
     Glimra: typing.ClassVar[CAMERA_TYPE]  # value = <CAMERA_TYPE.Glimra: 2>
     Pairline: typing.ClassVar[CAMERA_TYPE]  # value = <CAMERA_TYPE.Pairline: 3>
     Sorel: typing.ClassVar[CAMERA_TYPE]  # value = <CAMERA_TYPE.Sorel: 4>
@@ -171,11 +160,6 @@ class FloatParameterInfo:
     def min(self, arg0: typing.SupportsFloat | typing.SupportsIndex) -> None:
         ...
 class INTERFACE_TYPE:
-    """
-    Members:
-    
-      USB
-    """
     USB: typing.ClassVar[INTERFACE_TYPE]  # value = <INTERFACE_TYPE.USB: 0>
     __members__: typing.ClassVar[dict[str, INTERFACE_TYPE]]  # value = {'USB': <INTERFACE_TYPE.USB: 0>}
     @typing.overload
@@ -259,13 +243,6 @@ class IntParameterInfo:
     def min(self, arg0: typing.SupportsInt | typing.SupportsIndex) -> None:
         ...
 class RawEventStreamEncodingType:
-    """
-    Members:
-    
-      EVT3
-    
-      UNKNOWN
-    """
     EVT3: typing.ClassVar[RawEventStreamEncodingType]  # value = <RawEventStreamEncodingType.EVT3: 0>
     UNKNOWN: typing.ClassVar[RawEventStreamEncodingType]  # value = <RawEventStreamEncodingType.UNKNOWN: -1>
     __members__: typing.ClassVar[dict[str, RawEventStreamEncodingType]]  # value = {'EVT3': <RawEventStreamEncodingType.EVT3: 0>, 'UNKNOWN': <RawEventStreamEncodingType.UNKNOWN: -1>}
@@ -338,19 +315,6 @@ class ToolInfo:
     def parameter_names(self, arg0: collections.abc.Sequence[str]) -> None:
         ...
 class ToolParameterType:
-    """
-    Members:
-    
-      INT
-    
-      FLOAT
-    
-      BOOL
-    
-      STRING
-    
-      ENUM
-    """
     BOOL: typing.ClassVar[ToolParameterType]  # value = <ToolParameterType.BOOL: 2>
     ENUM: typing.ClassVar[ToolParameterType]  # value = <ToolParameterType.ENUM: 4>
     FLOAT: typing.ClassVar[ToolParameterType]  # value = <ToolParameterType.FLOAT: 1>
@@ -392,23 +356,6 @@ class ToolParameterType:
     def value(self) -> int:
         ...
 class ToolType:
-    """
-    Members:
-    
-      BIAS
-    
-      TRIGGER_IN
-    
-      ANTI_FLICKER
-    
-      EVENT_TRAIL_FILTER
-    
-      EVENT_RATE_CONTROL
-    
-      ROI
-    
-      APS_CTRL
-    """
     ANTI_FLICKER: typing.ClassVar[ToolType]  # value = <ToolType.ANTI_FLICKER: 3>
     APS_CTRL: typing.ClassVar[ToolType]  # value = <ToolType.APS_CTRL: 7>
     BIAS: typing.ClassVar[ToolType]  # value = <ToolType.BIAS: 0>

@@ -75,3 +75,18 @@ def test_kit_libraries_load_from_inside_the_installed_package():
     package_libs = Path(orvane_hal_py.__file__).parent / "orvane_kit.libs"
     assert {path.name for path in mapped} == {"libOrvaneHal.so.1", "libOrvaneBase.so.1"}
     assert all(path.parent == package_libs for path in mapped)
+
+
+def test_enumerations_and_members_have_no_docstring():
+    enumerations = [
+        value
+        for module in (orvane_hal_py, orvane_base_py, orvane_sim_py)
+        for value in vars(module).values()
+        if isinstance(value, type) and hasattr(value, "__members__")
+    ]
+    assert len(enumerations) == 6
+    for enumeration in enumerations:
+        assert enumeration.__doc__ is None, enumeration
+        assert [member.__doc__ for member in enumeration.__members__.values()] == [None] * len(
+            enumeration.__members__
+        )

@@ -2,4 +2,9 @@
 
 #include "orvane_base_binding.h"
 
-PYBIND11_MODULE(orvane_base_py, m) { orvane::python::register_base(m); }
+PYBIND11_MODULE(orvane_base_py, m) {
+    // Enumerations carry no docstring, not even the generated member list.
+    pybind11::options options;
+    options.disable_enum_members_docstring();
+    orvane::python::register_base(m);
+}

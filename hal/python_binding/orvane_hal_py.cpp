@@ -75,6 +75,9 @@ void register_core(py::module_& m) {
 }  // namespace
 
 PYBIND11_MODULE(orvane_hal_py, m) {
+    // Enumerations carry no docstring, not even the generated member list.
+    py::options options;
+    options.disable_enum_members_docstring();
     register_core(m);
     orvane::python::register_camera_tools(m);
 }
