@@ -77,6 +77,26 @@ def test_kit_libraries_load_from_inside_the_installed_package():
     assert all(path.parent == package_libs for path in mapped)
 
 
+def test_import_failing_for_want_of_numpy_leaves_nothing_behind():
+    script = """
+import sys
+sys.modules["numpy"] = None
+try:
+    import orvane_base_py
+except ImportError as error:
+    print(error, type(error.__cause__).__name__)
+del sys.modules["numpy"]
+import orvane_base_py, orvane_sim_py
+print(orvane_sim_py.event2d_array(1).dtype.names)
+"""
+    out = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True)
+    assert (out.returncode, out.stderr) == (0, "")
+    assert out.stdout.splitlines() == [
+        "initialization failed ModuleNotFoundError",
+        "('x', 'y', 'polarity', 'timestamp')",
+    ]
+
+
 def test_enumerations_and_members_have_no_docstring():
     enumerations = [
         value

@@ -285,6 +285,10 @@ void register_logging(py::module_& m) {
 }  // namespace
 
 void register_base(py::module_& m) {
+    // Building a NumPy type loads NumPy's array interface. Doing so before
+    // the first registration means that an import failing for want of NumPy
+    // leaves no class behind, and importing again once NumPy is there works.
+    py::dtype::of<uint8_t>();
     register_events(m);
     register_aps_frame(m);
     register_calibration(m);
