@@ -77,6 +77,51 @@ def test_bad_sequences_leave_the_record_unchanged(value, detail):
     assert (p.rotation, p.translation) == ([1.0], [])
 
 
+class Number:
+    """Converts to a float by raising `error`."""
+
+    def __init__(self, error):
+        self.error = error
+
+    def __float__(self):
+        raise self.error
+
+
+class LyingLength:
+    """Three numbers behind a length of 2**62."""
+
+    def __len__(self):
+        return 2**62
+
+    def __getitem__(self, index):
+        if index < 3:
+            return 1.0
+        raise IndexError(index)
+
+
+@pytest.mark.parametrize(
+    ("value", "error", "message"),
+    [
+        ([1.0, Number(ValueError("no"))], TypeError, "[1] must be a number, not Number"),
+        ([Number(TypeError("no"))], TypeError, "[0] must be a number, not Number"),
+        ([Number(KeyboardInterrupt("stop"))], KeyboardInterrupt, "stop"),
+        ([Number(MemoryError("full"))], MemoryError, "full"),
+        ([Number(ZeroDivisionError("zero"))], ZeroDivisionError, "zero"),
+        (LyingLength(), ValueError, " has no item 3, though its length is 4611686018427387904"),
+    ],
+)
+def test_only_conversion_failures_are_reported_as_bad_numbers(value, error, message):
+    m = matrix(1, 2, 6, [4.0, 5.0])
+    with pytest.raises(error) as excinfo:
+        m.data = value
+    if error is TypeError or error is ValueError:
+        assert str(excinfo.value) == "MatrixData.data" + message
+        assert excinfo.value.__cause__ is not None
+    else:
+        assert excinfo.value is value[0].error
+    assert m.data == [4.0, 5.0]
+
+
 def test_calibration_text_form_and_members():
     p = CalibratorParameters()
     assert repr(p) == "CalibratorParameters(camera_serial='', dvs=0x0, aps=0x0)"

@@ -11,6 +11,12 @@ bool is_text(const py::handle& value) {
            PyByteArray_Check(value.ptr());
 }
 
+// Raises a `type` error with `message`, the pending error as its cause.
+[[noreturn]] void raise_from_pending(PyObject* type, const std::string& message) {
+    py::raise_from(type, message.c_str());
+    throw py::error_already_set();
+}
+
 }  // namespace
 
 std::string printable(const std::string& text) {
@@ -29,19 +35,35 @@ std::vector<double> numbers_from(const py::handle& values, const std::string& wh
     if (!PySequence_Check(values.ptr()) || is_text(values)) {
         throw py::type_error(what + " must be a sequence of numbers, not " + type_name(values));
     }
-    const auto sequence = py::reinterpret_borrow<py::sequence>(values);
-    const std::size_t count = sequence.size();
+    // The length is only the object's claim: nothing is reserved on its
+    // word, and a sequence that ends before it is refused.
+    const std::size_t count = py::len(values);
     std::vector<double> numbers;
-    numbers.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
-        const py::object item = sequence[i];
+        const auto item = py::reinterpret_steal<py::object>(
+            PySequence_GetItem(values.ptr(), static_cast<Py_ssize_t>(i)));
+        if (!item) {
+            if (PyErr_ExceptionMatches(PyExc_IndexError) != 0) {
+                raise_from_pending(PyExc_ValueError, what + " has no item " + std::to_string(i) +
+                                                         ", though its length is " +
+                                                         std::to_string(count));
+            }
+            throw py::error_already_set();
+        }
         const double number = PyFloat_AsDouble(item.ptr());
         if (number == -1.0 && PyErr_Occurred() != nullptr) {
-            const bool overflow = PyErr_ExceptionMatches(PyExc_OverflowError) != 0;
-            PyErr_Clear();
+            // Only a failed conversion is the caller's wrong value; any other
+            // error (KeyboardInterrupt, MemoryError, ...) passes unchanged.
             const std::string where = what + "[" + std::to_string(i) + "]";
-            throw py::type_error(overflow ? where + " is too large for a float"
-                                          : where + " must be a number, not " + type_name(item));
+            if (PyErr_ExceptionMatches(PyExc_OverflowError) != 0) {
+                raise_from_pending(PyExc_TypeError, where + " is too large for a float");
+            }
+            if (PyErr_ExceptionMatches(PyExc_TypeError) != 0 ||
+                PyErr_ExceptionMatches(PyExc_ValueError) != 0) {
+                raise_from_pending(PyExc_TypeError,
+                                   where + " must be a number, not " + type_name(item));
+            }
+            throw py::error_already_set();
         }
         numbers.push_back(number);
     }
