@@ -2,15 +2,14 @@
 
 #include <pybind11/stl.h>
 
-#include <exception>
 #include <optional>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <utility>
 
 #include "camera/tools/CameraToolRegisterWithCallback.h"
 #include "camera/tools/ToolFactory.h"
+#include "thread_call.h"
 
 namespace py = pybind11;
 
@@ -106,21 +105,7 @@ std::unique_ptr<CameraToolBasePrivate> make_registry_tool(
 // the interpreter lock, as kit code running on a device thread would.
 ToolInfo tool_info_from_thread(const std::shared_ptr<CameraTool>& tool) {
     ToolInfo info;
-    std::exception_ptr failure;
-    {
-        py::gil_scoped_release release;
-        std::thread worker([&] {
-            try {
-                info = tool->getToolInfo();
-            } catch (...) {
-                failure = std::current_exception();
-            }
-        });
-        worker.join();
-    }
-    if (failure) {
-        std::rethrow_exception(failure);
-    }
+    call_on_new_thread([&] { info = tool->getToolInfo(); });
     return info;
 }
 
@@ -157,6 +142,7 @@ void register_tools(py::module_& m) {
     // The binding layer would pass None as an empty pointer, which the
     // thread or the holder would then call through.
     m.def("tool_info_from_thread", &tool_info_from_thread, py::arg("tool").none(false));
+    register_thread_call_exit_hook();
     py::class_<ToolHolder>(m, "ToolHolder")
         .def(py::init<std::shared_ptr<CameraTool>>(), py::arg("tool").none(false))
         .def("tool_info", &ToolHolder::toolInfo)

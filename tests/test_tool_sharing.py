@@ -1,4 +1,6 @@
 import gc
+import subprocess
+import sys
 
 import orvane_hal_py as hal
 import orvane_sim_py as sim
@@ -50,3 +52,58 @@ def test_functions_sharing_a_tool_refuse_none():
     for share in (sim.tool_info_from_thread, sim.ToolHolder):
         with pytest.raises(TypeError, match=r"incompatible (function|constructor) arguments"):
             share(None)
+
+
+# A daemon thread keeps asking a tool from a C++ thread while the program
+# ends: the kit's own tool, a Python tool, and one whose override gives the
+# interpreter lock up while it runs.
+EXIT_WHILE_ASKING = """
+import sys, threading, time
+import orvane_hal_py as hal, orvane_sim_py as sim
+
+class PythonTool(hal.CameraTool):
+    def getToolInfo(self):
+        if sys.argv[1] == "sleeping":
+            time.sleep(0.001)
+        return hal.ToolInfo()
+
+tool = sim.make_tool("ROI") if sys.argv[1] == "kit" else PythonTool("")
+asked = threading.Event()
+
+def ask_forever():
+    while True:
+        sim.tool_info_from_thread(tool)
+        asked.set()
+
+threading.Thread(target=ask_forever, daemon=True).start()
+asked.wait()
+print("exiting")
+"""
+
+
+@pytest.mark.parametrize("tool", ["kit", "python", "sleeping"])
+def test_program_ends_normally_while_a_thread_asks_a_tool(tool):
+    out = subprocess.run(
+        [sys.executable, "-c", EXIT_WHILE_ASKING, tool], capture_output=True, text=True
+    )
+    assert (out.returncode, out.stdout, out.stderr) == (0, "exiting\n", "")
+
+
+def test_asking_from_a_thread_during_exit_raises():
+    # Registered before the module's own hook, so it runs after it.
+    script = """
+import atexit
+def ask():
+    try:
+        sim.tool_info_from_thread(sim.make_tool("ROI"))
+    except RuntimeError as error:
+        print(error)
+atexit.register(ask)
+import orvane_sim_py as sim
+"""
+    out = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True)
+    assert (out.returncode, out.stdout, out.stderr) == (
+        0,
+        "can't create new thread at interpreter shutdown\n",
+        "",
+    )
