@@ -286,9 +286,7 @@ class Routed(hal.CameraTool):
     ],
     ids=["other object", "other operation", "other thread"],
 )
-def test_overrides_are_forwarded_again_on_other_objects_operations_and_threads(
-    route, description
-):
+def test_overrides_are_forwarded_again_on_other_objects_operations_and_threads(route, description):
     assert Routed(route).get_tool_info().description == description
 
 
@@ -413,9 +411,7 @@ STD_STRING = "std::__cxx11::basic_string<char, std::char_traits<char>, std::allo
         ("e", 1, STD_STRING),
     ],
 )
-def test_unconvertible_values_raise_before_the_tool_is_called(
-    name, value, expected, stderr_lines
-):
+def test_unconvertible_values_raise_before_the_tool_is_called(name, value, expected, stderr_lines):
     tool = make_kinds_tool()
     before = tool.get_param(name)
     with pytest.raises(RuntimeError) as excinfo:
