@@ -231,26 +231,13 @@ def tool_with(operation, attribute):
     return type("Attributed", (hal.CameraTool,), members)("")
 
 
-def reach_through_helper(tool, operation):
-    return REACH[operation](tool)
-
-
 @pytest.mark.parametrize("operation", list(REACH))
-@pytest.mark.parametrize("through_helper", [False, True])
-def test_override_reaching_itself_again_is_not_forwarded(operation, through_helper):
-    calls = []
-
-    def override(self, *args):
-        calls.append(args)
-        return reach_through_helper(self, operation)
-
-    tool = tool_with(
-        operation, override if through_helper else lambda self, *args: REACH[operation](self)
-    )
+def test_override_reaching_itself_again_is_not_forwarded(operation):
+    # A lambda, reaching the operation again through a helper.
+    tool = tool_with(operation, lambda self, *args: REACH[operation](self))
     with pytest.raises(RuntimeError) as excinfo:
         REACH[operation](tool)
     assert str(excinfo.value) == PURE.format(operation)
-    assert len(calls) == through_helper
 
 
 def described(description):
