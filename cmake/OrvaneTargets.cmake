@@ -34,6 +34,9 @@ endfunction()
 # An extension module installed at the top of site-packages.
 function(orvane_python_module target)
   pybind11_add_module(${target} ${ARGN})
+  # Every module guards the classes it registers in the same way.
+  target_sources(${target} PRIVATE "${PROJECT_SOURCE_DIR}/binding/bound_class_guards.cpp")
+  target_include_directories(${target} PRIVATE "${PROJECT_SOURCE_DIR}/binding")
   orvane_warnings(${target})
   # The modules load the kit libraries they link when they are imported, even
   # before they call into one of them.

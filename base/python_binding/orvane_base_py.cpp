@@ -1,5 +1,9 @@
 #include <pybind11/pybind11.h>
 
+#include "bound_class_guards.h"
 #include "orvane_base_binding.h"
 
-PYBIND11_MODULE(orvane_base_py, m) { orvane::python::register_base(m); }
+PYBIND11_MODULE(orvane_base_py, m) {
+    orvane::python::register_base(m);
+    orvane::python::guard_bound_classes(m);
+}

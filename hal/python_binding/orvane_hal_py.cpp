@@ -4,6 +4,7 @@
 
 #include "CameraDescription.h"
 #include "RawEventStreamFormat.h"
+#include "bound_class_guards.h"
 #include "camera_tool_binding.h"
 
 namespace py = pybind11;
@@ -77,4 +78,5 @@ void register_core(py::module_& m) {
 PYBIND11_MODULE(orvane_hal_py, m) {
     register_core(m);
     orvane::python::register_camera_tools(m);
+    orvane::python::guard_bound_classes(m);
 }
