@@ -114,7 +114,8 @@ void give_own_new(py::handle cls) {
 void refuse_foreign_class_assignment(py::handle cls) {
     const py::object assign = py::reinterpret_borrow<py::object>(
         reinterpret_cast<PyObject*>(&PyBaseObject_Type)).attr("__dict__")["__class__"].attr("__set__");
-    const py::cpp_function get_class([](py::handle self) { return py::type::handle_of(self); });
+    const py::cpp_function get_class([](py::handle self) { return py::type::handle_of(self); },
+                                     py::arg("self").none(false));
     const py::cpp_function set_class([assign](py::handle self, py::handle new_class) {
         auto* now = Py_TYPE(self.ptr());
         if (!PyType_Check(new_class.ptr()) ||
@@ -125,7 +126,8 @@ void refuse_foreign_class_assignment(py::handle cls) {
                                  ": their C++ objects are of different classes");
         }
         assign(self, new_class);
-    });
+    },
+                                     py::arg("self").none(false), py::arg("cls"));
     const auto property = py::reinterpret_steal<py::object>(PyObject_CallFunctionObjArgs(
         reinterpret_cast<PyObject*>(&PyProperty_Type), get_class.ptr(), set_class.ptr(), nullptr));
     // Set on the class itself, the name would change the class's own class.
