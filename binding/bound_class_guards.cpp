@@ -66,7 +66,8 @@ void guard_constructor(PyObject* function) {
 // A method bound straight from a member function pointer takes self as a
 // pointer, and None as a null one. The framework refuses None as self through
 // the argument record it adds for self to methods with argument annotations;
-// the others get the same record here. The framework frees its names.
+// the others get the same record here. The framework frees the names of the
+// records, so the name is a copy of its own.
 void refuse_none_as_self(py::detail::function_record* record) {
     for (; record != nullptr; record = record->next) {
         if (record->is_method && record->args.empty()) {
@@ -81,7 +82,8 @@ void guard_function(py::handle value) {
     if (!function || !PyCFunction_Check(function.ptr())) {
         return;
     }
-    auto* record = py::detail::function_record_ptr_from_PyObject(PyCFunction_GET_SELF(function.ptr()));
+    auto* record =
+        py::detail::function_record_ptr_from_PyObject(PyCFunction_GET_SELF(function.ptr()));
     if (record == nullptr) {
         return;
     }
@@ -112,22 +114,23 @@ void give_own_new(py::handle cls) {
 // whose objects hold C++ objects of the same classes (one Python subclass of
 // a bound class for another).
 void refuse_foreign_class_assignment(py::handle cls) {
-    const py::object assign = py::reinterpret_borrow<py::object>(
-        reinterpret_cast<PyObject*>(&PyBaseObject_Type)).attr("__dict__")["__class__"].attr("__set__");
     const py::cpp_function get_class([](py::handle self) { return py::type::handle_of(self); },
                                      py::arg("self").none(false));
-    const py::cpp_function set_class([assign](py::handle self, py::handle new_class) {
-        auto* now = Py_TYPE(self.ptr());
-        if (!PyType_Check(new_class.ptr()) ||
-            py::detail::all_type_info(reinterpret_cast<PyTypeObject*>(new_class.ptr())) !=
-                py::detail::all_type_info(now)) {
-            throw py::type_error("cannot change the class of an object of class " + class_name(now) +
-                                 " to " + py::repr(new_class).cast<std::string>() +
-                                 ": their C++ objects are of different classes");
-        }
-        assign(self, new_class);
-    },
-                                     py::arg("self").none(false), py::arg("cls"));
+    const py::cpp_function set_class(
+        [](py::handle self, py::handle new_class) {
+            auto* now = Py_TYPE(self.ptr());
+            if (!PyType_Check(new_class.ptr()) ||
+                py::detail::all_type_info(reinterpret_cast<PyTypeObject*>(new_class.ptr())) !=
+                    py::detail::all_type_info(now)) {
+                throw py::type_error("cannot change the class of an object of class " +
+                                     class_name(now) + " to " +
+                                     py::repr(new_class).cast<std::string>() +
+                                     ": their C++ objects are of different classes");
+            }
+            const py::handle object_type(reinterpret_cast<PyObject*>(&PyBaseObject_Type));
+            object_type.attr("__dict__")["__class__"].attr("__set__")(self, new_class);
+        },
+        py::arg("self").none(false), py::arg("cls"));
     const auto property = py::reinterpret_steal<py::object>(PyObject_CallFunctionObjArgs(
         reinterpret_cast<PyObject*>(&PyProperty_Type), get_class.ptr(), set_class.ptr(), nullptr));
     // Set on the class itself, the name would change the class's own class.
@@ -139,7 +142,8 @@ void refuse_foreign_class_assignment(py::handle cls) {
 }
 
 void guard_class(py::handle cls) {
-    const auto members = py::reinterpret_borrow<py::dict>(reinterpret_cast<PyTypeObject*>(cls.ptr())->tp_dict);
+    const auto members =
+        py::reinterpret_borrow<py::dict>(reinterpret_cast<PyTypeObject*>(cls.ptr())->tp_dict);
     for (const auto member : members) {
         const py::handle value = member.second;
         if (PyObject_TypeCheck(value.ptr(), &PyProperty_Type)) {

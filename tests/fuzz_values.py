@@ -7,6 +7,7 @@ conversion, such as a NumPy float or a Decimal: it may be taken, and then it is
 stored as that conversion gives it).
 """
 
+import contextlib
 import math
 import operator
 import pickle
@@ -448,9 +449,7 @@ def run_mixed_calls(max_examples):
     def survive(calls):
         for description, call in calls:
             print(description, flush=True)
-            try:
+            with contextlib.suppress(Exception):
                 call()
-            except Exception:
-                pass
 
     survive()

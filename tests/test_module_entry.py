@@ -158,6 +158,8 @@ except TypeError as error:
 """
     assert refusals_in_child(script) == [
         "Other ToolType.BIAS",
-        "cannot change the class of an object of class orvane_hal_py.ToolInfo to "
-        "<class 'orvane_base_py.MatrixData'>: their C++ objects are of different classes",
+        (
+            "cannot change the class of an object of class orvane_hal_py.ToolInfo to "
+            "<class 'orvane_base_py.MatrixData'>: their C++ objects are of different classes"
+        ),
     ]
