@@ -104,8 +104,11 @@ void guard_function(py::handle value) {
 void give_own_new(py::handle cls) {
     const py::object inherited = cls.attr("__new__");
     PyMethodDef* definition = reinterpret_cast<PyCFunctionObject*>(inherited.ptr())->m_ml;
-    cls.attr("__new__") =
-        py::reinterpret_steal<py::object>(PyCFunction_NewEx(definition, cls.ptr(), nullptr));
+    auto own = py::reinterpret_steal<py::object>(PyCFunction_NewEx(definition, cls.ptr(), nullptr));
+    if (!own) {
+        throw py::error_already_set();
+    }
+    cls.attr("__new__") = own;
 }
 
 // Every bound class shares one memory layout, so the interpreter lets Python
