@@ -34,6 +34,9 @@ endfunction()
 # An extension module installed at the top of site-packages.
 function(orvane_python_module target)
   pybind11_add_module(${target} ${ARGN})
+  # Every module guards the classes it registers in the same way.
+  target_sources(${target} PRIVATE "${PROJECT_SOURCE_DIR}/binding/bound_class_guards.cpp")
+  target_include_directories(${target} PRIVATE "${PROJECT_SOURCE_DIR}/binding")
   orvane_warnings(${target})
   # Conversion errors name the C++ type that was expected.
   target_compile_definitions(${target} PRIVATE PYBIND11_DETAILED_ERROR_MESSAGES)

@@ -1,5 +1,6 @@
 #include <pybind11/pybind11.h>
 
+#include "bound_class_guards.h"
 #include "sim_camera.h"
 #include "sim_events.h"
 #include "sim_tools.h"
@@ -15,4 +16,5 @@ PYBIND11_MODULE(orvane_sim_py, m) {
     orvane::sim::register_events(m);
     orvane::sim::register_tools(m);
     orvane::sim::register_camera(m);
+    orvane::python::guard_bound_classes(m);
 }

@@ -5,6 +5,11 @@ import typing
 import typing_extensions
 __all__: list[str] = ['ApsFrame', 'CalibratorParameters', 'DEBUG', 'DvsFileInfo', 'ERR', 'Event2D', 'EventTriggerIn', 'FATAL', 'INFO', 'LogLevelType', 'Logger', 'MatrixData', 'TRACE', 'WARN', 'getLogger', 'log_debug', 'log_error', 'log_fatal', 'log_info', 'log_trace', 'log_warn']
 class ApsFrame:
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
     @typing.overload
     def __init__(self, width: typing.SupportsInt | typing.SupportsIndex = 3840, height: typing.SupportsInt | typing.SupportsIndex = 2160, start_ts: typing.SupportsInt | typing.SupportsIndex = 0, end_ts: typing.SupportsInt | typing.SupportsIndex = 0) -> None:
         ...
@@ -46,6 +51,11 @@ class CalibratorParameters:
     camera_matrix: MatrixData
     camera_serial: str
     dist_coeffs: MatrixData
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
     def __init__(self) -> None:
         ...
     def __repr__(self) -> str:
@@ -94,6 +104,11 @@ class CalibratorParameters:
         ...
 class DvsFileInfo:
     serial_number: str
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
     def __init__(self) -> None:
         ...
     def __repr__(self) -> str:
@@ -135,6 +150,11 @@ class DvsFileInfo:
     def start_timestamp(self, arg0: typing.SupportsInt | typing.SupportsIndex) -> None:
         ...
 class Event2D:
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
     @property
     def p(self) -> int:
         ...
@@ -160,6 +180,11 @@ class Event2D:
     def y(self, arg0: typing.SupportsInt | typing.SupportsIndex) -> None:
         ...
 class EventTriggerIn:
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
     @property
     def id(self) -> int:
         ...
@@ -186,6 +211,11 @@ class LogLevelType:
     TRACE: typing.ClassVar[LogLevelType]  # value = <LogLevelType.TRACE: 0>
     WARN: typing.ClassVar[LogLevelType]  # value = <LogLevelType.WARN: 3>
     __members__: typing.ClassVar[dict[str, LogLevelType]]  # value = {'TRACE': <LogLevelType.TRACE: 0>, 'DEBUG': <LogLevelType.DEBUG: 1>, 'INFO': <LogLevelType.INFO: 2>, 'WARN': <LogLevelType.WARN: 3>, 'ERR': <LogLevelType.ERR: 4>, 'FATAL': <LogLevelType.FATAL: 5>}
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
     @typing.overload
     def __eq__(self, other: LogLevelType) -> bool:
         ...
@@ -221,6 +251,11 @@ class LogLevelType:
     def value(self) -> int:
         ...
 class Logger:
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
     def debug(self, arg0: str) -> None:
         ...
     def error(self, arg0: str) -> None:
@@ -240,6 +275,11 @@ class Logger:
     def warn(self, arg0: str) -> None:
         ...
 class MatrixData:
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
     def __init__(self) -> None:
         ...
     def __repr__(self) -> str:

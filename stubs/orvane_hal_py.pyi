@@ -6,12 +6,22 @@ class BasicParameterInfo:
     description: str
     name: str
     type: ToolParameterType
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
     def __init__(self) -> None:
         ...
     def __str__(self) -> str:
         ...
 class BoolParameterInfo:
     default_value: bool
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
     def __init__(self) -> None:
         ...
     def __str__(self) -> str:
@@ -22,6 +32,11 @@ class CAMERA_TYPE:
     Sorel: typing.ClassVar[CAMERA_TYPE]  # value = <CAMERA_TYPE.Sorel: 4>
     TARN: typing.ClassVar[CAMERA_TYPE]  # value = <CAMERA_TYPE.TARN: 0>
     __members__: typing.ClassVar[dict[str, CAMERA_TYPE]]  # value = {'TARN': <CAMERA_TYPE.TARN: 0>, 'Glimra': <CAMERA_TYPE.Glimra: 2>, 'Pairline': <CAMERA_TYPE.Pairline: 3>, 'Sorel': <CAMERA_TYPE.Sorel: 4>}
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
     @typing.overload
     def __eq__(self, other: CAMERA_TYPE) -> bool:
         ...
@@ -67,6 +82,11 @@ class CameraDescription:
     manufacturer: str
     product: str
     serial: str
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
     def __init__(self) -> None:
         ...
     def __str__(self) -> str:
@@ -84,6 +104,11 @@ class CameraDescription:
     def vid(self, arg0: typing.SupportsInt | typing.SupportsIndex) -> None:
         ...
 class CameraTool:
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
     def __init__(self, arg0: str) -> None:
         ...
     def get_all_param_info(self) -> dict[str, BasicParameterInfo]:
@@ -99,6 +124,11 @@ class CameraTool:
         Set the value of a parameter.
         """
 class CameraToolBasePrivate:
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
     def get_all_param_info(self) -> dict[str, BasicParameterInfo]:
         """
         Get all the parameter information.
@@ -121,6 +151,11 @@ class CameraToolBasePrivate:
         """
 class EnumParameterInfo:
     default_value: str
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
     def __init__(self) -> None:
         ...
     def __str__(self) -> str:
@@ -133,6 +168,11 @@ class EnumParameterInfo:
         ...
 class FloatParameterInfo:
     unit: str
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
     def __init__(self) -> None:
         ...
     def __str__(self) -> str:
@@ -162,6 +202,11 @@ class FloatParameterInfo:
 class INTERFACE_TYPE:
     USB: typing.ClassVar[INTERFACE_TYPE]  # value = <INTERFACE_TYPE.USB: 0>
     __members__: typing.ClassVar[dict[str, INTERFACE_TYPE]]  # value = {'USB': <INTERFACE_TYPE.USB: 0>}
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
     @typing.overload
     def __eq__(self, other: INTERFACE_TYPE) -> bool:
         ...
@@ -203,19 +248,48 @@ class INTERFACE_TYPE:
     def value(self) -> int:
         ...
 class Imx636AntiFlicker(CameraTool):
-    pass
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
 class Imx636Biases(CameraTool):
-    pass
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
 class Imx636EventRateControl(CameraTool):
-    pass
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
 class Imx636EventTrailFilter(CameraTool):
-    pass
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
 class Imx636ROI(CameraTool):
-    pass
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
 class Imx636TriggerIn(CameraTool):
-    pass
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
 class IntParameterInfo:
     unit: str
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
     def __init__(self) -> None:
         ...
     def __str__(self) -> str:
@@ -246,6 +320,11 @@ class RawEventStreamEncodingType:
     EVT3: typing.ClassVar[RawEventStreamEncodingType]  # value = <RawEventStreamEncodingType.EVT3: 0>
     UNKNOWN: typing.ClassVar[RawEventStreamEncodingType]  # value = <RawEventStreamEncodingType.UNKNOWN: -1>
     __members__: typing.ClassVar[dict[str, RawEventStreamEncodingType]]  # value = {'EVT3': <RawEventStreamEncodingType.EVT3: 0>, 'UNKNOWN': <RawEventStreamEncodingType.UNKNOWN: -1>}
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
     @typing.overload
     def __eq__(self, other: RawEventStreamEncodingType) -> bool:
         ...
@@ -281,6 +360,11 @@ class RawEventStreamEncodingType:
     def value(self) -> int:
         ...
 class RawEventStreamFormat:
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
     def __getitem__(self, name: str) -> str:
         """
         Get the value of the option by name
@@ -297,6 +381,11 @@ class RawEventStreamFormat:
         ...
 class StringParameterInfo:
     default_value: str
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
     def __init__(self) -> None:
         ...
     def __str__(self) -> str:
@@ -304,6 +393,11 @@ class StringParameterInfo:
 class ToolInfo:
     description: str
     tool_type: ToolType
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
     def __init__(self) -> None:
         ...
     def __str__(self) -> str:
@@ -321,6 +415,11 @@ class ToolParameterType:
     INT: typing.ClassVar[ToolParameterType]  # value = <ToolParameterType.INT: 0>
     STRING: typing.ClassVar[ToolParameterType]  # value = <ToolParameterType.STRING: 3>
     __members__: typing.ClassVar[dict[str, ToolParameterType]]  # value = {'INT': <ToolParameterType.INT: 0>, 'FLOAT': <ToolParameterType.FLOAT: 1>, 'BOOL': <ToolParameterType.BOOL: 2>, 'STRING': <ToolParameterType.STRING: 3>, 'ENUM': <ToolParameterType.ENUM: 4>}
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
     @typing.overload
     def __eq__(self, other: ToolParameterType) -> bool:
         ...
@@ -364,6 +463,11 @@ class ToolType:
     ROI: typing.ClassVar[ToolType]  # value = <ToolType.ROI: 6>
     TRIGGER_IN: typing.ClassVar[ToolType]  # value = <ToolType.TRIGGER_IN: 1>
     __members__: typing.ClassVar[dict[str, ToolType]]  # value = {'BIAS': <ToolType.BIAS: 0>, 'TRIGGER_IN': <ToolType.TRIGGER_IN: 1>, 'ANTI_FLICKER': <ToolType.ANTI_FLICKER: 3>, 'EVENT_TRAIL_FILTER': <ToolType.EVENT_TRAIL_FILTER: 4>, 'EVENT_RATE_CONTROL': <ToolType.EVENT_RATE_CONTROL: 5>, 'ROI': <ToolType.ROI: 6>, 'APS_CTRL': <ToolType.APS_CTRL: 7>}
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
     @typing.overload
     def __eq__(self, other: ToolType) -> bool:
         ...

@@ -1,4 +1,6 @@
 import os
+import subprocess
+import sys
 
 import orvane_hal_py as hal
 import pytest
@@ -36,3 +38,15 @@ def stderr_lines(capfd):
         return capfd.readouterr().err.splitlines()
 
     return read
+
+
+def run_in_child(script, timeout=300):
+    """Runs `script` in a new interpreter, so that a crash fails a test instead of ending the run."""
+    return subprocess.run(
+        [sys.executable, "-c", script],
+        check=False,
+        capture_output=True,
+        text=True,
+        timeout=timeout,
+        cwd=os.path.dirname(__file__),
+    )

@@ -7,8 +7,10 @@ conversion, such as a NumPy float or a Decimal: it may be taken, and then it is
 stored as that conversion gives it).
 """
 
+import contextlib
 import math
 import operator
+import pickle
 import struct
 from decimal import Decimal
 from fractions import Fraction
@@ -16,6 +18,8 @@ from fractions import Fraction
 import numpy as np
 import orvane_base_py as base
 import orvane_hal_py as hal
+import orvane_sim_py as sim
+from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
 from hypothesis.extra.numpy import from_dtype
 
@@ -327,3 +331,125 @@ def check_properties(obj, kinds, data, stored, refusals=(TypeError,)):
 
 def _stored_as_read(obj, name):
     return [item.encode("utf-8") for item in getattr(obj, name)]
+
+
+# Mixing classes and objects: any function bound on any class of the three
+# modules (methods, constructors, property accessors) called with any bound
+# object, or None, as self; objects given another class; pickling.
+BOUND_CLASSES = [
+    value
+    for module in (hal, base, sim)
+    for value in vars(module).values()
+    if isinstance(value, type) and type(value).__name__ == "pybind11_type"
+]
+
+
+def _bound_functions(cls):
+    for name, member in vars(cls).items():
+        if type(member).__name__ == "pybind11_static_property":
+            continue  # its accessors take the class, never an object
+        if isinstance(member, property):
+            for accessor in ("fget", "fset"):
+                if getattr(member, accessor) is not None:
+                    yield f"{cls.__qualname__}.{name}.{accessor}", getattr(member, accessor)
+        elif callable(member) and name != "__new__":
+            yield f"{cls.__qualname__}.{name}", member
+
+
+BOUND_FUNCTIONS = [named for cls in BOUND_CLASSES for named in _bound_functions(cls)]
+
+
+class PythonTool(hal.CameraTool):
+    def __init__(self):
+        super().__init__("py")
+
+    def getToolInfo(self):
+        return hal.ToolInfo()
+
+    def getAllParamInfo(self):
+        return {}
+
+
+# One fresh object of every bound class (and of a Python tool), made anew for
+# each example so that no call sees what an earlier one did.
+OBJECT_MAKERS = [
+    *(lambda member=member: member for member in ENUM_MEMBERS),
+    hal.CameraDescription,
+    lambda: hal.RawEventStreamFormat("EVT3;width=1"),
+    hal.ToolInfo,
+    hal.BasicParameterInfo,
+    hal.IntParameterInfo,
+    hal.FloatParameterInfo,
+    hal.BoolParameterInfo,
+    hal.EnumParameterInfo,
+    hal.StringParameterInfo,
+    lambda: hal.CameraTool("p"),
+    PythonTool,
+    sim.make_registry_tool,
+    *(lambda tool=tool: sim.make_tool(type(tool).__name__[6:]) for tool in sim.Camera().tools()),
+    lambda: sim.event2d(1, 2, 1, 3),
+    lambda: sim.trigger(1, 2, 3),
+    lambda: base.ApsFrame(4, 2),
+    base.MatrixData,
+    base.CalibratorParameters,
+    base.DvsFileInfo,
+    base.getLogger,
+    sim.Camera,
+    lambda: sim.ToolHolder(sim.make_tool("ROI")),
+]
+bound_objects = st.sampled_from(OBJECT_MAKERS).map(lambda make: make())
+selves = st.one_of(st.none(), bound_objects)
+# Small numbers only: a count or a size must not make a call allocate gigabytes.
+call_arguments = st.lists(
+    st.one_of(
+        st.sampled_from([None, -1, 0, 1, 3, 0.5, "", "enable", "x", b"\xff", [], {}]),
+        bound_objects,
+    ),
+    max_size=3,
+)
+
+
+def _assign_class(obj, cls):
+    obj.__class__ = cls
+
+
+mixed_calls = st.one_of(
+    st.builds(
+        lambda named, self, args: (f"{named[0]}{(self, *args)!r}", lambda: named[1](self, *args)),
+        st.sampled_from(BOUND_FUNCTIONS),
+        selves,
+        call_arguments,
+    ),
+    st.builds(
+        lambda obj, cls: (f"{obj!r}.__class__ = {cls!r}", lambda: _assign_class(obj, cls)),
+        bound_objects,
+        st.sampled_from([*BOUND_CLASSES, PythonTool, int]),
+    ),
+    st.builds(
+        lambda obj, protocol: (f"pickle {obj!r} {protocol}", lambda: pickle.dumps(obj, protocol)),
+        bound_objects,
+        st.integers(0, pickle.HIGHEST_PROTOCOL),
+    ),
+)
+
+
+def run_mixed_calls(max_examples):
+    """Makes the mixed calls; each may raise, none may end the process.
+
+    Each call is printed before it is made, so that the last line names the
+    call that crashed the interpreter."""
+
+    @settings(
+        max_examples=max_examples,
+        deadline=None,
+        database=None,
+        suppress_health_check=list(HealthCheck),
+    )
+    @given(st.lists(mixed_calls, min_size=1, max_size=4))
+    def survive(calls):
+        for description, call in calls:
+            print(description, flush=True)
+            with contextlib.suppress(Exception):
+                call()
+
+    survive()

@@ -4,9 +4,12 @@ import orvane_base_py as base
 import orvane_hal_py as hal
 import orvane_sim_py as sim
 import pytest
+from conftest import run_in_child
 from fuzz_values import (
     ACCEPT,
+    BOUND_CLASSES,
     INT16,
+    OBJECT_MAKERS,
     REFUSE,
     UINT8,
     UINT16,
@@ -19,7 +22,7 @@ from fuzz_values import (
     text_like,
     text_verdict,
 )
-from hypothesis import given
+from hypothesis import given, settings
 from hypothesis import strategies as st
 
 KINDS = ["Biases", "TriggerIn", "AntiFlicker", "EventRateControl", "EventTrailFilter", "ROI"]
@@ -251,3 +254,10 @@ def test_camera_takes_only_a_text_serial_counts_and_tool_types(serial, n, tool_t
         with pytest.raises(TypeError):
             camera.tool(tool_type)
     assert isinstance(camera.frame(), base.ApsFrame)
+
+
+def test_no_mix_of_bound_classes_and_objects_ends_the_process():
+    assert {type(make()) for make in OBJECT_MAKERS} >= set(BOUND_CLASSES)
+    examples = settings().max_examples * 5
+    child = run_in_child(f"import fuzz_values\nfuzz_values.run_mixed_calls({examples})")
+    assert child.returncode == 0, f"last call: {child.stdout[-500:]}\n{child.stderr[-3000:]}"

@@ -3,7 +3,7 @@ import math
 import orvane_hal_py as hal
 import orvane_sim_py as sim
 import pytest
-from conftest import int_record
+from conftest import int_record, run_in_child
 
 CLASSES = {
     "Biases": hal.Imx636Biases,
@@ -189,3 +189,33 @@ def test_accepted_values_are_kept_per_tool(stderr_lines):
     assert afk.set_param("light_source", "") is True
     assert afk.get_param("light_source") == (True, "")
     assert stderr_lines() == []
+
+
+def test_camera_tool_constructor_refuses_tools_it_did_not_make():
+    # Run in a child interpreter: each of these ended the process.
+    child = run_in_child("""
+import orvane_hal_py as hal
+import orvane_sim_py as sim
+
+class Derived(hal.Imx636ROI):
+    def __init__(self):
+        hal.CameraTool.__init__(self, "")
+
+tool = hal.CameraTool("a")
+for attempt in (
+    lambda: hal.CameraTool.__init__(sim.make_tool("ROI"), "p"),
+    Derived,
+    lambda: tool.__init__("b"),
+):
+    try:
+        attempt()
+    except TypeError as error:
+        print(error)
+""")
+    constructor = "orvane_hal_py.CameraTool.__init__() cannot construct an object of class"
+    assert child.stdout.splitlines() == [
+        f"{constructor} orvane_hal_py.Imx636ROI: its C++ object is of another class",
+        f"{constructor} Derived: its C++ object is of another class",
+        f"{constructor} orvane_hal_py.CameraTool: it is constructed already",
+    ]
+    assert child.returncode == 0

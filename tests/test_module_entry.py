@@ -8,6 +8,7 @@ import orvane_base_py
 import orvane_hal_py
 import orvane_sim_py
 import pytest
+from conftest import run_in_child
 
 
 def registered_names(module):
@@ -89,9 +90,7 @@ del sys.modules["numpy"]
 import orvane_base_py, orvane_sim_py
 print(orvane_sim_py.event2d_array(1).dtype.names)
 """
-    out = subprocess.run(
-        [sys.executable, "-c", script], check=False, capture_output=True, text=True
-    )
+    out = run_in_child(script)
     assert (out.returncode, out.stderr) == (0, "")
     assert out.stdout.splitlines() == [
         "initialization failed ModuleNotFoundError",
@@ -112,3 +111,89 @@ def test_enumerations_and_members_have_no_docstring():
         assert [member.__doc__ for member in enumeration.__members__.values()] == [None] * len(
             enumeration.__members__
         )
+
+# The checks below run in a child interpreter: before the classes were
+# guarded, each of them ended the process. Each prints what was not refused.
+def refusals_in_child(script):
+    child = run_in_child("import pickle\nfrom fuzz_values import *\n" + script)
+    assert child.returncode == 0, child.stderr
+    return child.stdout.splitlines()
+
+
+def test_every_bound_function_refuses_none_as_self():
+    script = """
+for name, function in BOUND_FUNCTIONS:
+    try:
+        function(None)
+    except TypeError as error:
+        if name == "ApsFrame.width":
+            print(str(error).splitlines()[0])
+    else:
+        print(name)
+"""
+    assert refusals_in_child(script) == [
+        "width(): incompatible function arguments. The following argument types are supported:"
+    ]
+
+
+def test_constructors_refuse_objects_constructed_already():
+    script = """
+constructors = [function for name, function in BOUND_FUNCTIONS if name.endswith(".__init__")]
+for make in OBJECT_MAKERS:
+    for constructor in constructors:
+        try:
+            constructor(make())
+        except TypeError:
+            pass
+        else:
+            print(constructor, make())
+"""
+    assert refusals_in_child(script) == []
+
+
+def test_bound_objects_cannot_be_pickled_with_protocols_0_and_1():
+    script = """
+for make in OBJECT_MAKERS:
+    obj = make()
+    refusal = f"cannot pickle {type(obj).__name__!r} object"
+    for attempt in (lambda: pickle.dumps(obj, 0), lambda: pickle.dumps(obj, 1), obj.__reduce__):
+        try:
+            attempt()
+        except TypeError as error:
+            if str(error) != refusal and type(obj) is not PythonTool:
+                print(error)
+        else:
+            print("pickled", obj)
+"""
+    assert refusals_in_child(script) == []
+
+
+def test_bound_objects_change_class_only_between_python_classes_of_one_bound_class():
+    script = """
+class Other(PythonTool):
+    pass
+
+for make in OBJECT_MAKERS:
+    for cls in [*BOUND_CLASSES, PythonTool, int]:
+        obj = make()
+        if cls is not type(obj):
+            try:
+                obj.__class__ = cls
+            except TypeError:
+                continue
+            print(type(obj).__name__, "became", cls.__name__)
+tool = PythonTool()
+tool.__class__ = Other
+print(type(tool).__name__, tool.get_tool_info().tool_type)
+try:
+    hal.ToolInfo().__class__ = base.MatrixData
+except TypeError as error:
+    print(error)
+"""
+    assert refusals_in_child(script) == [
+        "Other ToolType.BIAS",
+        (
+            "cannot change the class of an object of class orvane_hal_py.ToolInfo to "
+            "<class 'orvane_base_py.MatrixData'>: their C++ objects are of different classes"
+        ),
+    ]

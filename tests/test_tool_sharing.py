@@ -5,6 +5,7 @@ import sys
 import orvane_hal_py as hal
 import orvane_sim_py as sim
 import pytest
+from conftest import run_in_child
 
 
 class PythonTool(hal.CameraTool):
@@ -101,9 +102,7 @@ def ask():
 atexit.register(ask)
 import orvane_sim_py as sim
 """
-    out = subprocess.run(
-        [sys.executable, "-c", script], check=False, capture_output=True, text=True
-    )
+    out = run_in_child(script)
     assert (out.returncode, out.stdout, out.stderr) == (
         0,
         "can't create new thread at interpreter shutdown\n",

@@ -1,5 +1,6 @@
 #include <pybind11/pybind11.h>
 
+#include "bound_class_guards.h"
 #include "orvane_base_binding.h"
 
 PYBIND11_MODULE(orvane_base_py, m) {
@@ -7,4 +8,5 @@ PYBIND11_MODULE(orvane_base_py, m) {
     pybind11::options options;
     options.disable_enum_members_docstring();
     orvane::python::register_base(m);
+    orvane::python::guard_bound_classes(m);
 }

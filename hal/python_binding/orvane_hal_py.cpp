@@ -4,6 +4,7 @@
 
 #include "CameraDescription.h"
 #include "RawEventStreamFormat.h"
+#include "bound_class_guards.h"
 #include "camera_tool_binding.h"
 
 namespace py = pybind11;
@@ -80,4 +81,5 @@ PYBIND11_MODULE(orvane_hal_py, m) {
     options.disable_enum_members_docstring();
     register_core(m);
     orvane::python::register_camera_tools(m);
+    orvane::python::guard_bound_classes(m);
 }

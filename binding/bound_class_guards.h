@@ -1,0 +1,14 @@
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+namespace orvane::python {
+
+// Closes the ways plain Python code could reach a C++ object that does not
+// exist through the classes `module` has registered: a method or property
+// called with None as self, a constructor run on an object that already
+// holds a C++ object (or one of another class), and pickling with protocol 0
+// or 1. Each then raises TypeError. Call it once every class is registered.
+void guard_bound_classes(pybind11::module_& module);
+
+}  // namespace orvane::python
