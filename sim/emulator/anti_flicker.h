@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "Event2D.h"
+
+namespace orvane::sim {
+
+struct AntiFlickerSettings {
+    bool enabled = false;
+    bool band_pass = false;
+    int low_frequency_hz = 100;
+    int high_frequency_hz = 150;
+    double duty_cycle_percent = 50.0;
+    int start_threshold = 6;
+    int stop_threshold = 4;
+};
+
+// The anti-flicker filter. Each pixel measures the time between the starts
+// of its ON bursts (an ON event after an OFF event, or its first ON event):
+// a period whose frequency lies in [low, high] (5% wider on each side) raises
+// the pixel's score by one, up to 7, any other period lowers it by one. The
+// pixel flickers from when its score reaches start_threshold until it falls
+// below stop_threshold, or until no ON burst has started for one longest
+// in-band period plus duty_cycle percent of another. BAND_STOP drops the
+// events of flickering pixels, BAND_PASS keeps only those.
+class AntiFlicker {
+public:
+    AntiFlicker(int width, int height);
+
+    void apply(const AntiFlickerSettings& settings, std::vector<Event2D>& events);
+
+private:
+    struct PixelState {
+        uint64_t burst_start = 0;
+        bool started = false;
+        bool last_on = false;
+        bool flickers = false;
+        uint8_t score = 0;
+    };
+
+    bool flickers(const AntiFlickerSettings& settings, const Event2D& event);
+
+    int width_;
+    std::vector<PixelState> pixels_;
+};
+
+}  // namespace orvane::sim

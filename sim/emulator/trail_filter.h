@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "Event2D.h"
+
+namespace orvane::sim {
+
+enum class TrailFilterType { Trail, StcCutTrail, StcKeepTrail };
+
+struct TrailFilterSettings {
+    bool enabled = false;
+    TrailFilterType type = TrailFilterType::Trail;
+    uint64_t threshold_us = 10000;
+};
+
+// The event trail filter. At each pixel, a burst is a run of events of one
+// polarity, each within threshold_us of the one before it.
+// - Trail: an event is dropped when the last event kept at its pixel has its
+//   polarity and came within threshold_us.
+// - StcCutTrail: only the second event of each burst is kept.
+// - StcKeepTrail: every event of a burst but the first is kept.
+class TrailFilter {
+public:
+    TrailFilter(int width, int height);
+
+    void apply(const TrailFilterSettings& settings, std::vector<Event2D>& events);
+
+private:
+    struct PixelState {
+        uint64_t t = 0;
+        uint8_t polarity = 0;
+        // Events seen so far in the pixel's burst, counted up to 3; 0 before its
+        // first event.
+        uint8_t in_burst = 0;
+    };
+
+    bool keeps(const TrailFilterSettings& settings, const Event2D& event);
+
+    int width_;
+    std::vector<PixelState> last_seen_;
+    std::vector<PixelState> last_kept_;
+};
+
+}  // namespace orvane::sim
