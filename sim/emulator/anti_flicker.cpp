@@ -1,6 +1,7 @@
 #include "anti_flicker.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace orvane::sim {
 
@@ -12,33 +13,28 @@ constexpr uint8_t kMostScore = 7;
 }  // namespace
 
 AntiFlicker::AntiFlicker(int width, int height)
-    : width_(width), pixels_(static_cast<std::size_t>(width) * height) {}
+    : pixels_(width, height) {}
 
-void AntiFlicker::apply(const AntiFlickerSettings& settings, std::vector<Event2D>& events) {
-    if (!settings.enabled) {
-        return;
-    }
-    events.erase(std::remove_if(events.begin(), events.end(),
-                                [&](const Event2D& event) {
-                                    return flickers(settings, event) != settings.band_pass;
-                                }),
-                 events.end());
+void AntiFlicker::configure(const AntiFlickerSettings& settings) {
+    settings_ = settings;
+    const double longest = 1e6 / (settings.low_frequency_hz * (1 - kBandTolerance));
+    shortest_period_us_ =
+        static_cast<uint64_t>(std::ceil(1e6 / (settings.high_frequency_hz * (1 + kBandTolerance))));
+    longest_period_us_ = static_cast<uint64_t>(longest);
+    hold_us_ = static_cast<uint64_t>(longest * (1 + settings.duty_cycle_percent / 100));
 }
 
-bool AntiFlicker::flickers(const AntiFlickerSettings& settings, const Event2D& event) {
-    PixelState& pixel = pixels_[static_cast<std::size_t>(event.y) * width_ + event.x];
-    const double longest_period_us = 1e6 / (settings.low_frequency_hz * (1 - kBandTolerance));
-    const double shortest_period_us = 1e6 / (settings.high_frequency_hz * (1 + kBandTolerance));
-    const double hold_us = longest_period_us * (1 + settings.duty_cycle_percent / 100);
-    if (pixel.started && static_cast<double>(event.t - pixel.burst_start) > hold_us) {
+bool AntiFlicker::keeps(const Event2D& event) {
+    PixelState& pixel = pixels_.at(event.x, event.y);
+    if (pixel.started && event.t - pixel.burst_start > hold_us_) {
         pixel.score = 0;
         pixel.flickers = false;
     }
     const bool on = event.p == 1;
     if (on && !pixel.last_on) {
         if (pixel.started) {
-            const auto period = static_cast<double>(event.t - pixel.burst_start);
-            const bool in_band = period >= shortest_period_us && period <= longest_period_us;
+            const uint64_t period = event.t - pixel.burst_start;
+            const bool in_band = period >= shortest_period_us_ && period <= longest_period_us_;
             pixel.score = in_band ? std::min<uint8_t>(pixel.score + 1, kMostScore)
                                   : static_cast<uint8_t>(std::max(pixel.score - 1, 0));
         }
@@ -46,12 +42,12 @@ bool AntiFlicker::flickers(const AntiFlickerSettings& settings, const Event2D& e
         pixel.started = true;
     }
     pixel.last_on = on;
-    if (pixel.score >= settings.start_threshold) {
+    if (pixel.score >= settings_.start_threshold) {
         pixel.flickers = true;
-    } else if (pixel.score < settings.stop_threshold) {
+    } else if (pixel.score < settings_.stop_threshold) {
         pixel.flickers = false;
     }
-    return pixel.flickers;
+    return pixel.flickers == settings_.band_pass;
 }
 
 }  // namespace orvane::sim

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "Event2D.h"
+#include "pixel_grid.h"
 
 namespace orvane::sim {
 
@@ -29,7 +29,14 @@ class AntiFlicker {
 public:
     AntiFlicker(int width, int height);
 
-    void apply(const AntiFlickerSettings& settings, std::vector<Event2D>& events);
+    // Takes the settings of the next events.
+    void configure(const AntiFlickerSettings& settings);
+    // Whether the enabled filter lets `event` through; events must come in
+    // time order.
+    bool keeps(const Event2D& event);
+
+    // Starts loading the state of the pixel of an event that will come soon.
+    void prefetch(const Event2D& event) const { pixels_.prefetch(event.x, event.y); }
 
 private:
     struct PixelState {
@@ -40,10 +47,12 @@ private:
         uint8_t score = 0;
     };
 
-    bool flickers(const AntiFlickerSettings& settings, const Event2D& event);
-
-    int width_;
-    std::vector<PixelState> pixels_;
+    AntiFlickerSettings settings_;
+    // Periods in band lie within [shortest, longest].
+    uint64_t shortest_period_us_ = 0;
+    uint64_t longest_period_us_ = 0;
+    uint64_t hold_us_ = 0;
+    PixelGrid<PixelState> pixels_;
 };
 
 }  // namespace orvane::sim

@@ -10,6 +10,8 @@ namespace orvane::sim {
 
 namespace {
 
+constexpr double kMostReservedEvents = 1 << 24;
+
 std::vector<uint8_t> rendered(const Scene& scene, uint64_t t_us) {
     std::vector<uint8_t> pixels(static_cast<std::size_t>(scene.width()) * scene.height());
     scene.render(t_us, pixels.data());
@@ -30,6 +32,7 @@ struct Emulator::Running {
     AntiFlicker anti_flicker;
     TrailFilter trail_filter;
     EventRateControl rate_control;
+    double events_per_us = 0;
 };
 
 Emulator::Emulator(std::unique_ptr<Scene> scene, uint64_t seed)
@@ -47,21 +50,72 @@ Readout Emulator::read(uint64_t duration_us, const ToolSettings& settings) {
     }
     const uint64_t end = clock_us_ + duration_us;
     const PixelSettings pixel = pixel_settings(settings.biases);
+    if (settings.rate_control.enabled) {
+        running_->rate_control.configure(settings.rate_control);
+    } else {
+        running_->rate_control.reset();
+    }
+    running_->anti_flicker.configure(settings.anti_flicker);
     Readout readout;
+    // Room for as many events as the last read's rate gives, so that a long
+    // read does not copy and fault in its events again at each doubling.
+    const double expected = running_->events_per_us * static_cast<double>(duration_us) * 1.1;
+    readout.events.reserve(static_cast<std::size_t>(std::min(expected, kMostReservedEvents)));
     for (uint64_t t = clock_us_; t < end;) {
         t = std::min(scene_->next_sample_after(t), end);
         scene_->render(t, running_->sample.data());
+        const std::size_t first_new = readout.events.size();
         running_->pixels.step(running_->sample.data(), t, pixel, random_, readout.events);
+        // Filtered while they are still in the cache.
+        filter(settings, readout.events, first_new);
     }
-    apply_roi(settings.roi, readout.events);
-    running_->anti_flicker.apply(settings.anti_flicker, readout.events);
-    running_->trail_filter.apply(settings.trail_filter, readout.events);
-    running_->rate_control.apply(settings.rate_control, readout.events);
+    if (duration_us > 0) {
+        running_->events_per_us =
+            static_cast<double>(readout.events.size()) / static_cast<double>(duration_us);
+    }
     if (settings.trigger_in) {
         readout.triggers = trigger_edges(clock_us_, end);
     }
     clock_us_ = end;
     return readout;
+}
+
+// One pass of all the filters over events[first...]: an event a filter
+// drops is not seen by those after it.
+void Emulator::filter(const ToolSettings& settings, std::vector<Event2D>& events,
+                      std::size_t first) {
+    if (!settings.roi.enabled && !settings.anti_flicker.enabled &&
+        !settings.trail_filter.enabled && !settings.rate_control.enabled) {
+        return;
+    }
+    Running& running = *running_;
+    const auto dropped = [&settings, &running](const Event2D& event) {
+        return (settings.roi.enabled && !roi_keeps(settings.roi, event)) ||
+               (settings.anti_flicker.enabled &&
+                !running.anti_flicker.keeps(event)) ||
+               (settings.trail_filter.enabled &&
+                !running.trail_filter.keeps(settings.trail_filter, event)) ||
+               (settings.rate_control.enabled &&
+                !running.rate_control.keeps(event));
+    };
+    // The filters' per-pixel state is far apart in memory for events close in
+    // time: ask for it a few events ahead.
+    constexpr std::size_t kAhead = 16;
+    std::size_t kept = first;
+    for (std::size_t i = first; i < events.size(); ++i) {
+        if (i + kAhead < events.size()) {
+            if (settings.anti_flicker.enabled) {
+                running.anti_flicker.prefetch(events[i + kAhead]);
+            }
+            if (settings.trail_filter.enabled) {
+                running.trail_filter.prefetch(events[i + kAhead]);
+            }
+        }
+        if (!dropped(events[i])) {
+            events[kept++] = events[i];
+        }
+    }
+    events.resize(kept);
 }
 
 std::vector<uint8_t> Emulator::frame() const { return rendered(*scene_, clock_us_); }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <vector>
 
 #include "Event2D.h"
@@ -20,14 +19,23 @@ struct EventRateControlSettings {
 // then drops whatever would still pass the cap.
 class EventRateControl {
 public:
-    void apply(const EventRateControlSettings& settings, std::vector<Event2D>& events);
+    // Takes the settings of the next events.
+    void configure(const EventRateControlSettings& settings);
+    // Whether the enabled control lets `event` through; events must come in
+    // time order.
+    bool keeps(const Event2D& event);
+    // Forgets the events seen, as the control does while it is disabled.
+    void reset();
 
 private:
     uint64_t slice_ = 0;
     uint64_t slice_count_ = 0;
     double keep_share_ = 1.0;
     double kept_credit_ = 0.0;
-    std::deque<uint64_t> kept_in_window_;
+    uint64_t cap_ = 0;
+    // The time stamps of the last cap_ events kept, oldest at `oldest_`.
+    std::vector<uint64_t> kept_;
+    std::size_t oldest_ = 0;
 };
 
 }  // namespace orvane::sim

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 namespace orvane::sim {
 
@@ -18,6 +19,9 @@ constexpr double kThresholdMismatch = 0.1;
 constexpr float kLeastScale = 0.5f;
 constexpr float kMostScale = 1.5f;
 constexpr uint64_t kNever = std::numeric_limits<uint64_t>::max();
+// Intervals up to this many microseconds are put in time order by counting
+// the events at each offset, longer ones by a comparison sort.
+constexpr uint64_t kLongestCountedInterval = 1 << 16;
 
 const std::array<float, 256>& log_intensity() {
     static const std::array<float, 256> table = [] {
@@ -30,11 +34,19 @@ const std::array<float, 256>& log_intensity() {
     return table;
 }
 
-// Where between t0 (share 0) and t0 + dt (share 1) a crossing falls: never
-// at t0 itself, which belongs to the previous interval.
-uint64_t crossing_time(uint64_t t0, uint64_t dt, double share) {
-    const auto offset = static_cast<uint64_t>(std::ceil(std::clamp(share, 0.0, 1.0) * dt));
-    return t0 + std::clamp<uint64_t>(offset, 1, dt);
+// Where a crossing falls, from its offset into the interval (t0, t0 + dt]:
+// never at t0 itself, which belongs to the previous interval.
+uint64_t crossing_time(uint64_t t0, uint64_t dt, double offset) {
+    return t0 + std::clamp(static_cast<uint64_t>(std::max(0.0, std::ceil(offset))), uint64_t{1}, dt);
+}
+
+Event2D event_at(uint16_t x, uint16_t y, uint8_t polarity, uint64_t t) {
+    Event2D event;
+    event.x = x;
+    event.y = y;
+    event.p = polarity;
+    event.t = t;
+    return event;
 }
 
 }  // namespace
@@ -45,15 +57,13 @@ PixelModel::PixelModel(int width, int height, const uint8_t* first_sample, uint6
       height_(height),
       last_t_us_(t_us),
       last_sample_(first_sample, first_sample + static_cast<std::size_t>(width) * height),
-      reference_(last_sample_.size()),
-      threshold_scale_(last_sample_.size()),
-      last_event_t_(last_sample_.size(), kNever) {
+      pixels_(width, height) {
     const auto& logs = log_intensity();
     std::normal_distribution<double> mismatch(1.0, kThresholdMismatch);
     for (std::size_t pixel = 0; pixel < last_sample_.size(); ++pixel) {
-        reference_[pixel] = logs[last_sample_[pixel]];
-        threshold_scale_[pixel] =
-            std::clamp(static_cast<float>(mismatch(random)), kLeastScale, kMostScale);
+        pixels_.at(static_cast<uint16_t>(pixel % width), static_cast<uint16_t>(pixel / width)) = {
+            logs[last_sample_[pixel]],
+            std::clamp(static_cast<float>(mismatch(random)), kLeastScale, kMostScale), kNever};
     }
 }
 
@@ -65,59 +75,81 @@ void PixelModel::step(const uint8_t* sample, uint64_t t_us, const PixelSettings&
     const uint64_t t0 = last_t_us_;
     const uint64_t dt = t_us - t0;
     crossings_.clear();
-    // Most pixels do not change between two samples: compare eight at a time.
-    const std::size_t count = last_sample_.size();
-    std::size_t pixel = 0;
-    for (; pixel + 8 <= count; pixel += 8) {
-        uint64_t before;
-        uint64_t after;
-        std::memcpy(&before, last_sample_.data() + pixel, 8);
-        std::memcpy(&after, sample + pixel, 8);
-        if (before == after) {
-            continue;
-        }
-        for (std::size_t i = pixel; i < pixel + 8; ++i) {
-            if (last_sample_[i] != sample[i]) {
-                cross_thresholds(static_cast<uint32_t>(i), last_sample_[i], sample[i], t0, dt,
-                                 settings);
+    // Most pixels do not change between two samples: compare blocks at a time.
+    constexpr int kBlock = 64;
+    for (int y = 0; y < height_; ++y) {
+        const std::size_t row = static_cast<std::size_t>(y) * width_;
+        uint8_t* before = last_sample_.data() + row;
+        const uint8_t* after = sample + row;
+        for (int first = 0; first < width_; first += kBlock) {
+            const int last = std::min(width_, first + kBlock);
+            if (std::memcmp(before + first, after + first, last - first) == 0) {
+                continue;
             }
-        }
-        std::memcpy(last_sample_.data() + pixel, sample + pixel, 8);
-    }
-    for (; pixel < count; ++pixel) {
-        if (last_sample_[pixel] != sample[pixel]) {
-            cross_thresholds(static_cast<uint32_t>(pixel), last_sample_[pixel], sample[pixel], t0,
-                             dt, settings);
-            last_sample_[pixel] = sample[pixel];
+            for (int x = first; x < last; ++x) {
+                if (before[x] != after[x]) {
+                    cross_thresholds(static_cast<uint16_t>(x), static_cast<uint16_t>(y), before[x],
+                                     after[x], t0, dt, settings);
+                    before[x] = after[x];
+                }
+            }
         }
     }
     add_noise(t0, dt, settings, random);
     last_t_us_ = t_us;
-    // Crossings of one pixel are made in time order; a stable sort keeps them so.
-    std::stable_sort(crossings_.begin(), crossings_.end(),
-                     [](const Crossing& a, const Crossing& b) { return a.t < b.t; });
+    sort_crossings(t0, dt);
     emit_outside_refractory(settings, events);
 }
 
-void PixelModel::cross_thresholds(uint32_t pixel, uint8_t from, uint8_t to, uint64_t t0,
+// Crossings of one pixel are made in time order: both sorts are stable, so
+// they stay in it, and events of one time stamp stay in pixel order.
+void PixelModel::sort_crossings(uint64_t t0, uint64_t dt) {
+    const auto by_time = [](const Event2D& a, const Event2D& b) { return a.t < b.t; };
+    if (dt > kLongestCountedInterval) {
+        std::stable_sort(crossings_.begin(), crossings_.end(), by_time);
+        return;
+    }
+    per_offset_.assign(dt + 1, 0);
+    for (const Event2D& crossing : crossings_) {
+        ++per_offset_[crossing.t - t0 - 1];
+    }
+    uint32_t first = 0;
+    for (uint32_t& count : per_offset_) {
+        first += std::exchange(count, first);
+    }
+    sorted_.resize(crossings_.size());
+    for (const Event2D& crossing : crossings_) {
+        sorted_[per_offset_[crossing.t - t0 - 1]++] = crossing;
+    }
+    crossings_.swap(sorted_);
+}
+
+void PixelModel::cross_thresholds(uint16_t x, uint16_t y, uint8_t from, uint8_t to, uint64_t t0,
                                   uint64_t dt, const PixelSettings& settings) {
     const auto& logs = log_intensity();
     const double start = logs[from];
     const double end = logs[to];
-    double reference = reference_[pixel];
-    const double on_step = settings.on_threshold * threshold_scale_[pixel];
-    const double off_step = settings.off_threshold * threshold_scale_[pixel];
-    while (end - reference >= on_step) {
-        reference += on_step;
-        crossings_.push_back(
-            {crossing_time(t0, dt, (reference - start) / (end - start)), pixel, 1});
+    // Changes come in patches: the scan will soon meet this column again one row down.
+    pixels_.prefetch(x, static_cast<uint16_t>(y + 1));
+    PixelState& state = pixels_.at(x, y);
+    const double reference = state.reference;
+    const bool rising = end > reference;
+    const double step = (rising ? settings.on_threshold : settings.off_threshold) *
+                        state.threshold_scale;
+    const double signed_step = rising ? step : -step;
+    const auto crossed = static_cast<int>(std::floor(std::abs(end - reference) / step));
+    if (crossed == 0) {
+        return;
     }
-    while (reference - end >= off_step) {
-        reference -= off_step;
-        crossings_.push_back(
-            {crossing_time(t0, dt, (start - reference) / (start - end)), pixel, 0});
+    // The log intensity moves linearly from start to end over the interval.
+    const double us_per_log = static_cast<double>(dt) / (end - start);
+    const double first_offset = (reference - start) * us_per_log;
+    const double offset_step = signed_step * us_per_log;
+    for (int k = 1; k <= crossed; ++k) {
+        crossings_.push_back(event_at(x, y, rising ? 1 : 0,
+                                      crossing_time(t0, dt, first_offset + k * offset_step)));
     }
-    reference_[pixel] = static_cast<float>(reference);
+    state.reference = static_cast<float>(reference + crossed * signed_step);
 }
 
 // Background activity: a Poisson process over the whole sensor, each event
@@ -135,24 +167,21 @@ void PixelModel::add_noise(uint64_t t0, uint64_t dt, const PixelSettings& settin
     for (uint64_t i = 0; i < count; ++i) {
         const uint32_t at = pixel(random);
         const uint64_t t = t0 + offset(random);
-        crossings_.push_back({t, at, static_cast<uint8_t>(random() & 1)});
+        crossings_.push_back(event_at(static_cast<uint16_t>(at % width_),
+                                      static_cast<uint16_t>(at / width_),
+                                      static_cast<uint8_t>(random() & 1), t));
     }
 }
 
 void PixelModel::emit_outside_refractory(const PixelSettings& settings,
                                          std::vector<Event2D>& events) {
-    for (const Crossing& crossing : crossings_) {
-        uint64_t& last = last_event_t_[crossing.pixel];
+    for (const Event2D& crossing : crossings_) {
+        uint64_t& last = pixels_.at(crossing.x, crossing.y).last_event_t;
         if (last != kNever && crossing.t - last < settings.refractory_us) {
             continue;
         }
         last = crossing.t;
-        Event2D event;
-        event.x = static_cast<uint16_t>(crossing.pixel % width_);
-        event.y = static_cast<uint16_t>(crossing.pixel / width_);
-        event.p = crossing.polarity;
-        event.t = crossing.t;
-        events.push_back(event);
+        events.push_back(crossing);
     }
 }
 

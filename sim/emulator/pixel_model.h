@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Event2D.h"
+#include "pixel_grid.h"
 
 namespace orvane::sim {
 
@@ -38,26 +39,30 @@ public:
     const std::vector<uint8_t>& last_sample() const { return last_sample_; }
 
 private:
-    struct Crossing {
-        uint64_t t;
-        uint32_t pixel;
-        uint8_t polarity;
-    };
-
-    void cross_thresholds(uint32_t pixel, uint8_t from, uint8_t to, uint64_t t0, uint64_t dt,
-                          const PixelSettings& settings);
+    void cross_thresholds(uint16_t x, uint16_t y, uint8_t from, uint8_t to, uint64_t t0,
+                          uint64_t dt, const PixelSettings& settings);
     void add_noise(uint64_t t0, uint64_t dt, const PixelSettings& settings,
                    std::mt19937_64& random);
+    void sort_crossings(uint64_t t0, uint64_t dt);
     void emit_outside_refractory(const PixelSettings& settings, std::vector<Event2D>& events);
 
     int width_;
     int height_;
     uint64_t last_t_us_;
+    // What each pixel keeps, together so that a pixel's state is one cache line.
+    struct PixelState {
+        float reference;        // log intensity at the last threshold crossed
+        float threshold_scale;  // the pixel's mismatch: its thresholds over the nominal ones
+        uint64_t last_event_t;
+    };
+
     std::vector<uint8_t> last_sample_;
-    std::vector<float> reference_;
-    std::vector<float> threshold_scale_;
-    std::vector<uint64_t> last_event_t_;
-    std::vector<Crossing> crossings_;
+    PixelGrid<PixelState> pixels_;
+    // The events of the current interval before the refractory period acts,
+    // and the scratch space that puts them in time order.
+    std::vector<Event2D> crossings_;
+    std::vector<Event2D> sorted_;
+    std::vector<uint32_t> per_offset_;
 };
 
 }  // namespace orvane::sim

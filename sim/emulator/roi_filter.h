@@ -1,7 +1,5 @@
 #pragma once
 
-#include <vector>
-
 #include "Event2D.h"
 
 namespace orvane::sim {
@@ -17,6 +15,7 @@ struct RoiSettings {
     int height = 0;
 };
 
-void apply_roi(const RoiSettings& settings, std::vector<Event2D>& events);
+// Whether the enabled ROI tool lets `event` through.
+bool roi_keeps(const RoiSettings& settings, const Event2D& event);
 
 }  // namespace orvane::sim

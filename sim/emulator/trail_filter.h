@@ -1,9 +1,9 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "Event2D.h"
+#include "pixel_grid.h"
 
 namespace orvane::sim {
 
@@ -25,22 +25,26 @@ class TrailFilter {
 public:
     TrailFilter(int width, int height);
 
-    void apply(const TrailFilterSettings& settings, std::vector<Event2D>& events);
+    // Whether the enabled filter lets `event` through; events must come in
+    // time order.
+    bool keeps(const TrailFilterSettings& settings, const Event2D& event);
+
+    // Starts loading the state of the pixel of an event that will come soon.
+    void prefetch(const Event2D& event) const { pixels_.prefetch(event.x, event.y); }
 
 private:
     struct PixelState {
-        uint64_t t = 0;
-        uint8_t polarity = 0;
+        uint64_t seen_t = 0;
+        uint64_t kept_t = 0;
+        uint8_t seen_polarity = 0;
+        uint8_t kept_polarity = 0;
+        bool any_kept = false;
         // Events seen so far in the pixel's burst, counted up to 3; 0 before its
         // first event.
         uint8_t in_burst = 0;
     };
 
-    bool keeps(const TrailFilterSettings& settings, const Event2D& event);
-
-    int width_;
-    std::vector<PixelState> last_seen_;
-    std::vector<PixelState> last_kept_;
+    PixelGrid<PixelState> pixels_;
 };
 
 }  // namespace orvane::sim
