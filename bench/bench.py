@@ -247,7 +247,9 @@ class NumpyPixelModel:
         kept = np.zeros(len(pixel), bool)
         by_pixel = np.argsort(pixel, kind="stable")
         first[1:] = pixel[by_pixel][1:] != pixel[by_pixel][:-1]
-        rank = np.arange(len(pixel)) - np.maximum.accumulate(np.where(first, np.arange(len(pixel)), 0))
+        rank = np.arange(len(pixel)) - np.maximum.accumulate(
+            np.where(first, np.arange(len(pixel)), 0)
+        )
         for nth in range(rank.max() + 1 if len(rank) else 0):
             batch = by_pixel[rank == nth]
             late = times[batch] - self.last_event[pixel[batch]] >= self.REFRACTORY_US
@@ -289,13 +291,20 @@ def bench_emulator(table):
     plain, tooled = sim.Camera(), sim.Camera()
     for name, value in [("enable", True), ("x_width", 1200)]:
         tooled.tool(hal.ROI).set_param(name, value)
-    for tool_type in (hal.TRIGGER_IN, hal.ANTI_FLICKER, hal.EVENT_TRAIL_FILTER,
-                      hal.EVENT_RATE_CONTROL):
+    for tool_type in (
+        hal.TRIGGER_IN,
+        hal.ANTI_FLICKER,
+        hal.EVENT_TRAIL_FILTER,
+        hal.EVENT_RATE_CONTROL,
+    ):
         tooled.tool(tool_type).set_param("enable", True)
     table.add(
         "read(100 ms) with every tool enabled",
-        ratio(("camera.read(100_000)", {"camera": tooled}, 1),
-              ("camera.read(100_000)", {"camera": plain}, 1), rounds=11),
+        ratio(
+            ("camera.read(100_000)", {"camera": tooled}, 1),
+            ("camera.read(100_000)", {"camera": plain}, 1),
+            rounds=11,
+        ),
         "every tool disabled",
         high=1.5,
     )

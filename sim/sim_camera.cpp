@@ -49,7 +49,9 @@ uint64_t first_of(std::size_t n, uint64_t next) {
 class Camera {
 public:
     Camera(std::string serial, std::unique_ptr<Scene> scene, uint64_t seed)
-        : serial_(std::move(serial)), emulator_(std::move(scene), seed), tools_(make_camera_tools()) {}
+        : serial_(std::move(serial)),
+          emulator_(std::move(scene), seed),
+          tools_(make_camera_tools()) {}
 
     CameraDescription description() const {
         CameraDescription description;
@@ -137,8 +139,8 @@ private:
 std::unique_ptr<Camera> make_camera(std::string serial, const py::object& scene, uint64_t seed,
                                     const py::object& frame_times_us, std::optional<int> width,
                                     std::optional<int> height) {
-    return std::make_unique<Camera>(
-        std::move(serial), scene_from_python(scene, frame_times_us, width, height), seed);
+    return std::make_unique<Camera>(std::move(serial),
+                                    scene_from_python(scene, frame_times_us, width, height), seed);
 }
 
 }  // namespace

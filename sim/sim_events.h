@@ -29,7 +29,8 @@ inline void clear_padding(Event2D& event) {
 
 inline void clear_padding(EventTriggerIn& trigger) {
     auto* bytes = reinterpret_cast<unsigned char*>(&trigger);
-    constexpr std::size_t kPolarityEnd = offsetof(EventTriggerIn, polarity) + sizeof(trigger.polarity);
+    constexpr std::size_t kPolarityEnd =
+        offsetof(EventTriggerIn, polarity) + sizeof(trigger.polarity);
     constexpr std::size_t kIdEnd = offsetof(EventTriggerIn, id) + sizeof(trigger.id);
     std::memset(bytes + kPolarityEnd, 0, offsetof(EventTriggerIn, timestamp) - kPolarityEnd);
     std::memset(bytes + kIdEnd, 0, sizeof(EventTriggerIn) - kIdEnd);

@@ -3,7 +3,6 @@
 #include <utility>
 #include <vector>
 
-
 namespace orvane::sim {
 
 namespace {

@@ -29,8 +29,9 @@ int sensor_side(int64_t side, const std::string& name) {
 
 py::array uint8_frames(const py::handle& frames, const std::string& what) {
     if (!py::isinstance<py::array>(frames)) {
-        throw py::type_error(what + " must be a NumPy array of dtype uint8, got " +
-                             py::str(py::type::handle_of(frames).attr("__name__")).cast<std::string>());
+        throw py::type_error(
+            what + " must be a NumPy array of dtype uint8, got " +
+            py::str(py::type::handle_of(frames).attr("__name__")).cast<std::string>());
     }
     auto array = py::reinterpret_borrow<py::array>(frames);
     if (!array.dtype().is(py::dtype::of<uint8_t>())) {
@@ -82,8 +83,9 @@ Frames frames_from_python(const py::object& scene) {
         return frames;
     }
     if (!py::isinstance<py::sequence>(scene)) {
-        throw py::type_error("scene must be a scene's name, an N x H x W uint8 array or a sequence "
-                             "of H x W uint8 arrays");
+        throw py::type_error(
+            "scene must be a scene's name, an N x H x W uint8 array or a sequence "
+            "of H x W uint8 arrays");
     }
     for (const py::handle item : scene) {
         const std::string what = "Frame " + std::to_string(frames.count);
@@ -129,8 +131,9 @@ std::unique_ptr<Scene> scene_from_python(const py::object& scene, const py::obje
                                          std::optional<int> width, std::optional<int> height) {
     if (py::isinstance<py::str>(scene)) {
         if (!frame_times_us.is_none()) {
-            throw py::value_error("frame_times_us belongs with a scene of frames, not a built-in "
-                                  "scene");
+            throw py::value_error(
+                "frame_times_us belongs with a scene of frames, not a built-in "
+                "scene");
         }
         return make_builtin_scene(scene.cast<std::string>(),
                                   sensor_side(width.value_or(kSensorWidth), "width"),

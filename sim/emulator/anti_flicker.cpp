@@ -12,8 +12,7 @@ constexpr uint8_t kMostScore = 7;
 
 }  // namespace
 
-AntiFlicker::AntiFlicker(int width, int height)
-    : pixels_(width, height) {}
+AntiFlicker::AntiFlicker(int width, int height) : pixels_(width, height) {}
 
 void AntiFlicker::configure(const AntiFlickerSettings& settings) {
     settings_ = settings;

@@ -95,8 +95,10 @@ public:
         const double turn = 2 * kPi * static_cast<double>(t_us % kSecondUs) / kSecondUs;
         for (int dot = 0; dot < 4; ++dot) {
             const double angle = turn + dot * kPi / 2;
-            const double centre_x = width_ * (1 + 2 * (dot % 2)) / 4.0 + orbit_radius_ * std::cos(angle);
-            const double centre_y = height_ * (1 + 2 * (dot / 2)) / 4.0 + orbit_radius_ * std::sin(angle);
+            const double centre_x =
+                width_ * (1 + 2 * (dot % 2)) / 4.0 + orbit_radius_ * std::cos(angle);
+            const double centre_y =
+                height_ * (1 + 2 * (dot / 2)) / 4.0 + orbit_radius_ * std::sin(angle);
             paint_dot(centre_x, centre_y, pixels);
         }
     }

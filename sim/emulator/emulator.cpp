@@ -84,19 +84,17 @@ Readout Emulator::read(uint64_t duration_us, const ToolSettings& settings) {
 // drops is not seen by those after it.
 void Emulator::filter(const ToolSettings& settings, std::vector<Event2D>& events,
                       std::size_t first) {
-    if (!settings.roi.enabled && !settings.anti_flicker.enabled &&
-        !settings.trail_filter.enabled && !settings.rate_control.enabled) {
+    if (!settings.roi.enabled && !settings.anti_flicker.enabled && !settings.trail_filter.enabled &&
+        !settings.rate_control.enabled) {
         return;
     }
     Running& running = *running_;
     const auto dropped = [&settings, &running](const Event2D& event) {
         return (settings.roi.enabled && !roi_keeps(settings.roi, event)) ||
-               (settings.anti_flicker.enabled &&
-                !running.anti_flicker.keeps(event)) ||
+               (settings.anti_flicker.enabled && !running.anti_flicker.keeps(event)) ||
                (settings.trail_filter.enabled &&
                 !running.trail_filter.keeps(settings.trail_filter, event)) ||
-               (settings.rate_control.enabled &&
-                !running.rate_control.keeps(event));
+               (settings.rate_control.enabled && !running.rate_control.keeps(event));
     };
     // The filters' per-pixel state is far apart in memory for events close in
     // time: ask for it a few events ahead.

@@ -17,7 +17,10 @@ constexpr uint64_t kHeldSamplePeriodUs = 10000;
 class FrameScene : public Scene {
 public:
     FrameScene(std::vector<uint8_t> frames, std::vector<uint64_t> times_us, int width, int height)
-        : frames_(std::move(frames)), times_us_(std::move(times_us)), width_(width), height_(height) {}
+        : frames_(std::move(frames)),
+          times_us_(std::move(times_us)),
+          width_(width),
+          height_(height) {}
 
     int width() const override { return width_; }
     int height() const override { return height_; }
@@ -28,8 +31,8 @@ public:
     }
 
     void render(uint64_t t_us, uint8_t* pixels) const override {
-        const std::size_t after = std::upper_bound(times_us_.begin(), times_us_.end(), t_us) -
-                                  times_us_.begin();
+        const std::size_t after =
+            std::upper_bound(times_us_.begin(), times_us_.end(), t_us) - times_us_.begin();
         if (after == 0 || after == times_us_.size()) {
             std::memcpy(pixels, frame(after == 0 ? 0 : after - 1), frame_size());
             return;

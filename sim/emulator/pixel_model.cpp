@@ -7,6 +7,8 @@
 #include <limits>
 #include <utility>
 
+#include "records.h"
+
 namespace orvane::sim {
 
 namespace {
@@ -37,16 +39,8 @@ const std::array<float, 256>& log_intensity() {
 // Where a crossing falls, from its offset into the interval (t0, t0 + dt]:
 // never at t0 itself, which belongs to the previous interval.
 uint64_t crossing_time(uint64_t t0, uint64_t dt, double offset) {
-    return t0 + std::clamp(static_cast<uint64_t>(std::max(0.0, std::ceil(offset))), uint64_t{1}, dt);
-}
-
-Event2D event_at(uint16_t x, uint16_t y, uint8_t polarity, uint64_t t) {
-    Event2D event;
-    event.x = x;
-    event.y = y;
-    event.p = polarity;
-    event.t = t;
-    return event;
+    return t0 +
+           std::clamp(static_cast<uint64_t>(std::max(0.0, std::ceil(offset))), uint64_t{1}, dt);
 }
 
 }  // namespace
@@ -134,8 +128,8 @@ void PixelModel::cross_thresholds(uint16_t x, uint16_t y, uint8_t from, uint8_t 
     PixelState& state = pixels_.at(x, y);
     const double reference = state.reference;
     const bool rising = end > reference;
-    const double step = (rising ? settings.on_threshold : settings.off_threshold) *
-                        state.threshold_scale;
+    const double step =
+        (rising ? settings.on_threshold : settings.off_threshold) * state.threshold_scale;
     const double signed_step = rising ? step : -step;
     const auto crossed = static_cast<int>(std::floor(std::abs(end - reference) / step));
     if (crossed == 0) {
@@ -146,8 +140,8 @@ void PixelModel::cross_thresholds(uint16_t x, uint16_t y, uint8_t from, uint8_t 
     const double first_offset = (reference - start) * us_per_log;
     const double offset_step = signed_step * us_per_log;
     for (int k = 1; k <= crossed; ++k) {
-        crossings_.push_back(event_at(x, y, rising ? 1 : 0,
-                                      crossing_time(t0, dt, first_offset + k * offset_step)));
+        crossings_.push_back(make_event2d(x, y, rising ? 1 : 0,
+                                          crossing_time(t0, dt, first_offset + k * offset_step)));
     }
     state.reference = static_cast<float>(reference + crossed * signed_step);
 }
@@ -162,14 +156,15 @@ void PixelModel::add_noise(uint64_t t0, uint64_t dt, const PixelSettings& settin
         return;
     }
     const auto count = std::poisson_distribution<uint64_t>(expected)(random);
-    std::uniform_int_distribution<uint32_t> pixel(0, static_cast<uint32_t>(last_sample_.size() - 1));
+    std::uniform_int_distribution<uint32_t> pixel(0,
+                                                  static_cast<uint32_t>(last_sample_.size() - 1));
     std::uniform_int_distribution<uint64_t> offset(1, dt);
     for (uint64_t i = 0; i < count; ++i) {
         const uint32_t at = pixel(random);
         const uint64_t t = t0 + offset(random);
-        crossings_.push_back(event_at(static_cast<uint16_t>(at % width_),
-                                      static_cast<uint16_t>(at / width_),
-                                      static_cast<uint8_t>(random() & 1), t));
+        crossings_.push_back(make_event2d(static_cast<uint16_t>(at % width_),
+                                          static_cast<uint16_t>(at / width_),
+                                          static_cast<uint8_t>(random() & 1), t));
     }
 }
 

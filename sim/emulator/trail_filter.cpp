@@ -4,8 +4,7 @@
 
 namespace orvane::sim {
 
-TrailFilter::TrailFilter(int width, int height)
-    : pixels_(width, height) {}
+TrailFilter::TrailFilter(int width, int height) : pixels_(width, height) {}
 
 bool TrailFilter::keeps(const TrailFilterSettings& settings, const Event2D& event) {
     PixelState& pixel = pixels_.at(event.x, event.y);
