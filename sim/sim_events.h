@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <new>
 #include <vector>
 
 #include "Event2D.h"
@@ -51,13 +50,9 @@ pybind11::array_t<Record> records_to_numpy(std::vector<Record> records) {
                                      buffer->data(), owner);
 }
 
-// `n` records made by `fill(i)`, handed to NumPy as above. A count that no
-// buffer could hold raises MemoryError, as a failed allocation does.
+// `n` records made by `fill(i)`, handed to NumPy as above.
 template <typename Record, typename Fill>
 pybind11::array_t<Record> records_to_numpy(std::size_t n, Fill fill) {
-    if (n > std::vector<Record>().max_size()) {
-        throw std::bad_alloc();
-    }
     std::vector<Record> records(n);
     for (std::size_t i = 0; i < n; ++i) {
         records[i] = fill(i);

@@ -185,9 +185,9 @@ def test_arrays_carry_zeroed_padding(make, fields_end):
 def test_a_refused_count_leaves_the_streams_where_they_were(n):
     camera = sim.Camera()
     camera.events(2), camera.triggers(2)
-    with pytest.raises((MemoryError, OverflowError)):
+    with pytest.raises((MemoryError, ValueError)):
         camera.events(n)
-    with pytest.raises((MemoryError, OverflowError)):
+    with pytest.raises((MemoryError, ValueError)):
         camera.triggers(n)
     assert camera.events(1)["timestamp"].tolist() == [1002]
     assert camera.triggers(1)["timestamp"].tolist() == [2002]

@@ -56,6 +56,7 @@ Readout Emulator::read(uint64_t duration_us, const ToolSettings& settings) {
         running_->rate_control.reset();
     }
     running_->anti_flicker.configure(settings.anti_flicker);
+    const PixelFilter keep = pixel_filter(settings);
     Readout readout;
     // Room for as many events as the last read's rate gives, so that a long
     // read does not copy and fault in its events again at each doubling.
@@ -65,9 +66,8 @@ Readout Emulator::read(uint64_t duration_us, const ToolSettings& settings) {
         t = std::min(scene_->next_sample_after(t), end);
         scene_->render(t, running_->sample.data());
         const std::size_t first_new = readout.events.size();
-        running_->pixels.step(running_->sample.data(), t, pixel, random_, readout.events);
-        // Filtered while they are still in the cache.
-        filter(settings, readout.events, first_new);
+        running_->pixels.step(running_->sample.data(), t, pixel, random_, keep, readout.events);
+        control_rate(settings, readout.events, first_new);
     }
     if (duration_us > 0) {
         running_->events_per_us =
@@ -80,36 +80,30 @@ Readout Emulator::read(uint64_t duration_us, const ToolSettings& settings) {
     return readout;
 }
 
-// One pass of all the filters over events[first...]: an event a filter
-// drops is not seen by those after it.
-void Emulator::filter(const ToolSettings& settings, std::vector<Event2D>& events,
-                      std::size_t first) {
-    if (!settings.roi.enabled && !settings.anti_flicker.enabled && !settings.trail_filter.enabled &&
-        !settings.rate_control.enabled) {
-        return;
+// The tools that judge each pixel's events on their own: an event a tool
+// drops is not seen by those after it. Empty when none is enabled.
+PixelFilter Emulator::pixel_filter(const ToolSettings& settings) {
+    if (!settings.roi.enabled && !settings.anti_flicker.enabled && !settings.trail_filter.enabled) {
+        return {};
     }
     Running& running = *running_;
-    const auto dropped = [&settings, &running](const Event2D& event) {
-        return (settings.roi.enabled && !roi_keeps(settings.roi, event)) ||
-               (settings.anti_flicker.enabled && !running.anti_flicker.keeps(event)) ||
-               (settings.trail_filter.enabled &&
-                !running.trail_filter.keeps(settings.trail_filter, event)) ||
-               (settings.rate_control.enabled && !running.rate_control.keeps(event));
+    return [&settings, &running](const Event2D& event) {
+        return (!settings.roi.enabled || roi_keeps(settings.roi, event)) &&
+               (!settings.anti_flicker.enabled || running.anti_flicker.keeps(event)) &&
+               (!settings.trail_filter.enabled ||
+                running.trail_filter.keeps(settings.trail_filter, event));
     };
-    // The filters' per-pixel state is far apart in memory for events close in
-    // time: ask for it a few events ahead.
-    constexpr std::size_t kAhead = 16;
+}
+
+// The event rate control, over the whole stream in time order from events[first].
+void Emulator::control_rate(const ToolSettings& settings, std::vector<Event2D>& events,
+                            std::size_t first) {
+    if (!settings.rate_control.enabled) {
+        return;
+    }
     std::size_t kept = first;
     for (std::size_t i = first; i < events.size(); ++i) {
-        if (i + kAhead < events.size()) {
-            if (settings.anti_flicker.enabled) {
-                running.anti_flicker.prefetch(events[i + kAhead]);
-            }
-            if (settings.trail_filter.enabled) {
-                running.trail_filter.prefetch(events[i + kAhead]);
-            }
-        }
-        if (!dropped(events[i])) {
+        if (running_->rate_control.keeps(events[i])) {
             events[kept++] = events[i];
         }
     }

@@ -54,7 +54,9 @@ public:
     std::vector<uint8_t> frame() const;
 
 private:
-    void filter(const ToolSettings& settings, std::vector<Event2D>& events, std::size_t first);
+    PixelFilter pixel_filter(const ToolSettings& settings);
+    void control_rate(const ToolSettings& settings, std::vector<Event2D>& events,
+                      std::size_t first);
 
     // The sensor's per-pixel state, made at the first read: a camera that
     // is never read costs no more than its scene.

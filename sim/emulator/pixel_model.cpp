@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <utility>
 
@@ -62,7 +63,8 @@ PixelModel::PixelModel(int width, int height, const uint8_t* first_sample, uint6
 }
 
 void PixelModel::step(const uint8_t* sample, uint64_t t_us, const PixelSettings& settings,
-                      std::mt19937_64& random, std::vector<Event2D>& events) {
+                      std::mt19937_64& random, const PixelFilter& keep,
+                      std::vector<Event2D>& events) {
     if (t_us <= last_t_us_) {
         return;
     }
@@ -91,12 +93,50 @@ void PixelModel::step(const uint8_t* sample, uint64_t t_us, const PixelSettings&
     }
     add_noise(t0, dt, settings, random);
     last_t_us_ = t_us;
+    merge_noise();
+    keep_outside_refractory(settings, keep);
     sort_crossings(t0, dt);
-    emit_outside_refractory(settings, events);
+    events.insert(events.end(), crossings_.begin(), crossings_.end());
 }
 
-// Crossings of one pixel are made in time order: both sorts are stable, so
-// they stay in it, and events of one time stamp stay in pixel order.
+namespace {
+
+bool in_pixel_order(const Event2D& a, const Event2D& b) {
+    return a.y != b.y ? a.y < b.y : a.x != b.x ? a.x < b.x : a.t < b.t;
+}
+
+}  // namespace
+
+// The crossings come in pixel order, each pixel's in time order; the few
+// noise events join them there.
+void PixelModel::merge_noise() {
+    if (noise_.empty()) {
+        return;
+    }
+    std::stable_sort(noise_.begin(), noise_.end(), in_pixel_order);
+    scratch_.clear();
+    std::merge(crossings_.begin(), crossings_.end(), noise_.begin(), noise_.end(),
+               std::back_inserter(scratch_), in_pixel_order);
+    crossings_.swap(scratch_);
+}
+
+// Works in pixel order, where neighbouring events have neighbouring state.
+void PixelModel::keep_outside_refractory(const PixelSettings& settings, const PixelFilter& keep) {
+    std::size_t kept = 0;
+    for (const Event2D& crossing : crossings_) {
+        uint64_t& last = pixels_.at(crossing.x, crossing.y).last_event_t;
+        if (last != kNever && crossing.t - last < settings.refractory_us) {
+            continue;
+        }
+        last = crossing.t;
+        if (!keep || keep(crossing)) {
+            crossings_[kept++] = crossing;
+        }
+    }
+    crossings_.resize(kept);
+}
+
+// Both sorts are stable: events of one time stamp stay in pixel order.
 void PixelModel::sort_crossings(uint64_t t0, uint64_t dt) {
     const auto by_time = [](const Event2D& a, const Event2D& b) { return a.t < b.t; };
     if (dt > kLongestCountedInterval) {
@@ -111,11 +151,11 @@ void PixelModel::sort_crossings(uint64_t t0, uint64_t dt) {
     for (uint32_t& count : per_offset_) {
         first += std::exchange(count, first);
     }
-    sorted_.resize(crossings_.size());
+    scratch_.resize(crossings_.size());
     for (const Event2D& crossing : crossings_) {
-        sorted_[per_offset_[crossing.t - t0 - 1]++] = crossing;
+        scratch_[per_offset_[crossing.t - t0 - 1]++] = crossing;
     }
-    crossings_.swap(sorted_);
+    crossings_.swap(scratch_);
 }
 
 void PixelModel::cross_thresholds(uint16_t x, uint16_t y, uint8_t from, uint8_t to, uint64_t t0,
@@ -150,6 +190,7 @@ void PixelModel::cross_thresholds(uint16_t x, uint16_t y, uint8_t from, uint8_t 
 // at a pixel, time and polarity drawn at random. The reference is untouched.
 void PixelModel::add_noise(uint64_t t0, uint64_t dt, const PixelSettings& settings,
                            std::mt19937_64& random) {
+    noise_.clear();
     const double expected = settings.noise_rate_hz * static_cast<double>(last_sample_.size()) *
                             static_cast<double>(dt) * 1e-6;
     if (expected <= 0) {
@@ -162,21 +203,9 @@ void PixelModel::add_noise(uint64_t t0, uint64_t dt, const PixelSettings& settin
     for (uint64_t i = 0; i < count; ++i) {
         const uint32_t at = pixel(random);
         const uint64_t t = t0 + offset(random);
-        crossings_.push_back(make_event2d(static_cast<uint16_t>(at % width_),
-                                          static_cast<uint16_t>(at / width_),
-                                          static_cast<uint8_t>(random() & 1), t));
-    }
-}
-
-void PixelModel::emit_outside_refractory(const PixelSettings& settings,
-                                         std::vector<Event2D>& events) {
-    for (const Event2D& crossing : crossings_) {
-        uint64_t& last = pixels_.at(crossing.x, crossing.y).last_event_t;
-        if (last != kNever && crossing.t - last < settings.refractory_us) {
-            continue;
-        }
-        last = crossing.t;
-        events.push_back(crossing);
+        noise_.push_back(make_event2d(static_cast<uint16_t>(at % width_),
+                                      static_cast<uint16_t>(at / width_),
+                                      static_cast<uint8_t>(random() & 1), t));
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -20,6 +21,10 @@ struct PixelSettings {
     double noise_rate_hz = 0.1;
 };
 
+// Whether an event may leave the sensor. It is asked about each pixel's
+// events in time order, but about the pixels in any order.
+using PixelFilter = std::function<bool(const Event2D&)>;
+
 // The pixels of a sensor. Each keeps the log intensity at which it last
 // crossed a threshold and emits one event per threshold crossed since, with
 // the time stamp interpolated between the two samples that span it.
@@ -29,10 +34,11 @@ public:
     PixelModel(int width, int height, const uint8_t* first_sample, uint64_t t_us,
                std::mt19937_64& random);
 
-    // Appends the events of the interval (last sample, t_us] to `events`, in
-    // time-stamp order, and makes `sample` the last sample.
+    // Appends the events of the interval (last sample, t_us] that `keep`
+    // lets through (all when it is empty) to `events`, in time-stamp order,
+    // and makes `sample` the last sample.
     void step(const uint8_t* sample, uint64_t t_us, const PixelSettings& settings,
-              std::mt19937_64& random, std::vector<Event2D>& events);
+              std::mt19937_64& random, const PixelFilter& keep, std::vector<Event2D>& events);
 
     int width() const { return width_; }
     int height() const { return height_; }
@@ -43,8 +49,9 @@ private:
                           uint64_t dt, const PixelSettings& settings);
     void add_noise(uint64_t t0, uint64_t dt, const PixelSettings& settings,
                    std::mt19937_64& random);
+    void merge_noise();
+    void keep_outside_refractory(const PixelSettings& settings, const PixelFilter& keep);
     void sort_crossings(uint64_t t0, uint64_t dt);
-    void emit_outside_refractory(const PixelSettings& settings, std::vector<Event2D>& events);
 
     int width_;
     int height_;
@@ -58,10 +65,12 @@ private:
 
     std::vector<uint8_t> last_sample_;
     PixelGrid<PixelState> pixels_;
-    // The events of the current interval before the refractory period acts,
-    // and the scratch space that puts them in time order.
+    // The events of the current interval in pixel order, before the
+    // refractory period acts; the background activity among them; and the
+    // scratch space that merges and sorts them.
     std::vector<Event2D> crossings_;
-    std::vector<Event2D> sorted_;
+    std::vector<Event2D> noise_;
+    std::vector<Event2D> scratch_;
     std::vector<uint32_t> per_offset_;
 };
 

@@ -29,9 +29,6 @@ public:
     // time order.
     bool keeps(const TrailFilterSettings& settings, const Event2D& event);
 
-    // Starts loading the state of the pixel of an event that will come soon.
-    void prefetch(const Event2D& event) const { pixels_.prefetch(event.x, event.y); }
-
 private:
     struct PixelState {
         uint64_t seen_t = 0;

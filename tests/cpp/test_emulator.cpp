@@ -28,7 +28,7 @@ void test_a_step_makes_one_event_per_threshold_crossed() {
     const uint8_t bright = 200;
     PixelModel pixels(1, 1, &dark, 0, random);
     std::vector<Event2D> events;
-    pixels.step(&bright, 1000, noiseless(), random, events);
+    pixels.step(&bright, 1000, noiseless(), random, {}, events);
     CHECK(events.size() >= 4 && events.size() <= 12);
     uint64_t previous = 0;
     for (const Event2D& event : events) {
@@ -40,9 +40,9 @@ void test_a_step_makes_one_event_per_threshold_crossed() {
     CHECK(events.front().t < 300 && events.back().t > 700);
     const std::size_t ons = events.size();
     events.clear();
-    pixels.step(&bright, 2000, noiseless(), random, events);
+    pixels.step(&bright, 2000, noiseless(), random, {}, events);
     CHECK(events.empty());
-    pixels.step(&dark, 3000, noiseless(), random, events);
+    pixels.step(&dark, 3000, noiseless(), random, {}, events);
     CHECK(events.size() + 1 >= ons && events.size() <= ons + 1);
     for (const Event2D& event : events) {
         CHECK_EQ(int{event.p}, 0);
