@@ -24,6 +24,7 @@ void AntiFlicker::configure(const AntiFlickerSettings& settings) {
 }
 
 bool AntiFlicker::keeps(const Event2D& event) {
+    pixels_.prefetch(event.x, static_cast<uint16_t>(event.y + 1));
     PixelState& pixel = pixels_.at(event.x, event.y);
     if (pixel.started && event.t - pixel.burst_start > hold_us_) {
         pixel.score = 0;

@@ -7,6 +7,7 @@ namespace orvane::sim {
 TrailFilter::TrailFilter(int width, int height) : pixels_(width, height) {}
 
 bool TrailFilter::keeps(const TrailFilterSettings& settings, const Event2D& event) {
+    pixels_.prefetch(event.x, static_cast<uint16_t>(event.y + 1));
     PixelState& pixel = pixels_.at(event.x, event.y);
     const bool continues_burst = pixel.in_burst > 0 && pixel.seen_polarity == event.p &&
                                  event.t - pixel.seen_t <= settings.threshold_us;
