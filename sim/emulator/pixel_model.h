@@ -40,10 +40,6 @@ public:
     void step(const uint8_t* sample, uint64_t t_us, const PixelSettings& settings,
               std::mt19937_64& random, const PixelFilter& keep, std::vector<Event2D>& events);
 
-    int width() const { return width_; }
-    int height() const { return height_; }
-    const std::vector<uint8_t>& last_sample() const { return last_sample_; }
-
 private:
     void cross_thresholds(uint16_t x, uint16_t y, uint8_t from, uint8_t to, uint64_t t0,
                           uint64_t dt, const PixelSettings& settings);
