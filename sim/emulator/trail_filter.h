@@ -30,15 +30,17 @@ public:
     bool keeps(const TrailFilterSettings& settings, const Event2D& event);
 
 private:
+    // Sixteen bytes a pixel, so that a cache line holds four neighbours: time
+    // stamps keep 56 bits (two thousand years of microseconds).
     struct PixelState {
-        uint64_t seen_t = 0;
-        uint64_t kept_t = 0;
-        uint8_t seen_polarity = 0;
-        uint8_t kept_polarity = 0;
-        bool any_kept = false;
-        // Events seen so far in the pixel's burst, counted up to 3; 0 before its
-        // first event.
-        uint8_t in_burst = 0;
+        uint64_t seen_t : 56;
+        uint64_t seen_polarity : 1;
+        // Events seen so far in the pixel's burst, counted up to 3; 0 before
+        // its first event.
+        uint64_t in_burst : 2;
+        uint64_t kept_t : 56;
+        uint64_t kept_polarity : 1;
+        uint64_t any_kept : 1;
     };
 
     PixelGrid<PixelState> pixels_;
