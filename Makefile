@@ -8,6 +8,8 @@ BUILD_DEPS := "scikit-build-core>=0.10,<2" "pybind11>=3.0.1,<4"
 # Set to a version (e.g. the oldest that pyproject.toml allows) to run against
 # that NumPy instead of the newest one.
 NUMPY_VERSION ?=
+# The optional dependencies to install with the modules.
+EXTRAS ?= test
 CPP_BUILD := build/cpp
 
 .DEFAULT_GOAL := help
@@ -17,7 +19,8 @@ CPP_BUILD := build/cpp
 help: ## List the targets
 	@grep -E '^[a-z-]+:.*## ' $(MAKEFILE_LIST) | awk -F':.*## ' '{printf "  %-16s %s\n", $$1, $$2}'
 
-tour: install ## Set everything up and run the tour of the kit
+tour: ## Set everything up and run the tour of the kit, drawing its picture
+	$(MAKE) install EXTRAS=test,plot
 	$(BIN)/python examples/tour.py
 
 bench: install ## Run the benchmarks and print their figures against the targets
@@ -42,7 +45,7 @@ cpp-test: ## Build and run the C++ tests of the kit code
 	ctest --test-dir $(CPP_BUILD) --output-on-failure
 
 install: $(BIN)/python ## Build and install the modules into $(VENV)
-	$(BIN)/python -m pip install --quiet --no-build-isolation $(INSTALL_FLAGS) ".[test]"
+	$(BIN)/python -m pip install --quiet --no-build-isolation $(INSTALL_FLAGS) ".[$(EXTRAS)]"
 	$(if $(NUMPY_VERSION),$(BIN)/python -m pip install --quiet "numpy==$(NUMPY_VERSION)")
 
 # The sanitizer runtimes must be the first libraries the interpreter loads.

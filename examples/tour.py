@@ -1,5 +1,12 @@
-"""A short tour of the Orvane Python kit, run against the simulated camera."""
+"""A short tour of the Orvane Python kit, run against the simulated camera.
 
+Run it as `python examples/tour.py [PICTURE]`: with matplotlib installed it
+draws what the emulated sensor sees into PICTURE (tour.png by default).
+"""
+
+import sys
+
+import numpy as np
 import orvane_base_py as base
 import orvane_hal_py as hal
 import orvane_sim_py as sim
@@ -136,7 +143,83 @@ class ExposureTool(hal.CameraTool):
         return name == "exposure"
 
 
-def main():
+# The stretch of the bar scene that every configuration of the emulator reads.
+READ_US = 20_000
+ROI_WINDOW = {"x": 160, "y": 180, "x_width": 640, "y_height": 360}
+ROI_LABEL = "ROI 640 x 360 at (160, 180)"
+
+
+def read_bar(tool_values):
+    """A new camera on the bar scene, its tools set as given, read for READ_US."""
+    camera = sim.Camera(scene="bar", seed=0)
+    camera.read(300_000)  # the bar reaches the middle of the sensor
+    for (tool_type, name), value in tool_values.items():
+        camera.tool(tool_type).set_param(name, value)
+    events, _ = camera.read(READ_US)
+    return camera, events
+
+
+def accumulated(events, camera):
+    """Events summed per pixel: +1 for each ON event, -1 for each OFF event."""
+    image = np.zeros((camera.frame().height(), camera.frame().width()))
+    np.add.at(image, (events["y"], events["x"]), 2.0 * events["polarity"] - 1)
+    return image
+
+
+def draw(picture, before, after, frame):
+    import matplotlib
+
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+
+    figure, axes = plt.subplots(1, 3, figsize=(12, 2.6), dpi=80)
+    panels = [
+        (before, "events, every tool off", "bwr"),
+        (after, f"events, {ROI_LABEL}", "bwr"),
+        (frame, "APS frame at the end of the read", "gray"),
+    ]
+    for axis, (image, title, colours) in zip(axes, panels):
+        limits = {"vmin": -4, "vmax": 4} if colours == "bwr" else {"vmin": 0, "vmax": 255}
+        axis.imshow(image, cmap=colours, **limits)
+        axis.set_title(title, fontsize=10)
+        axis.set_axis_off()
+    window = (ROI_WINDOW["x"], ROI_WINDOW["y"]), ROI_WINDOW["x_width"], ROI_WINDOW["y_height"]
+    axes[1].add_patch(plt.Rectangle(*window, fill=False, linestyle="--", edgecolor="black"))
+    figure.tight_layout()
+    figure.savefig(picture)
+    print("picture saved to", picture)
+
+
+def emulate_a_sensor(picture):
+    section("An emulated sensor watching a moving bar")
+    roi = {(hal.ROI, name): value for name, value in ROI_WINDOW.items()}
+    configurations = {
+        "every tool off": {},
+        ROI_LABEL: {**roi, (hal.ROI, "enable"): True},
+        "event rate control at 5 Mev/s": {
+            (hal.EVENT_RATE_CONTROL, "max_event_rate"): 5_000_000,
+            (hal.EVENT_RATE_CONTROL, "enable"): True,
+        },
+        "trail filter (TRAIL, 5 ms)": {
+            (hal.EVENT_TRAIL_FILTER, "threshold"): 5000,
+            (hal.EVENT_TRAIL_FILTER, "enable"): True,
+        },
+    }
+    read = {label: read_bar(values) for label, values in configurations.items()}
+    for label, (_, events) in read.items():
+        print(f"{label:<32} {len(events):>7} events in {READ_US // 1000} ms")
+    try:
+        import matplotlib  # noqa: F401
+    except ImportError:
+        print('no picture: matplotlib is not installed (pip install ".[plot]")')
+        return
+    camera, before = read["every tool off"]
+    _, after = read[ROI_LABEL]
+    frame = camera.frame().data_numpy()[:, :, 0]
+    draw(picture, accumulated(before, camera), accumulated(after, camera), frame)
+
+
+def main(picture):
     camera = sim.Camera()
     describe_camera(camera)
     show_tools(camera)
@@ -145,7 +228,8 @@ def main():
     draw_aps_frame(camera)
     show_records(camera)
     log_at_each_level()
+    emulate_a_sensor(picture)
 
 
 if __name__ == "__main__":
-    main()
+    main(sys.argv[1] if len(sys.argv) > 1 else "tour.png")

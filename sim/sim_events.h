@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <vector>
 
 #include "Event2D.h"
@@ -16,16 +18,46 @@ namespace orvane::sim {
 constexpr int kSensorWidth = 1280;
 constexpr int kSensorHeight = 720;
 
-// Hands a C++ buffer of `n` records to NumPy without copying it: the array
-// owns the buffer through a capsule. `fill(i)` makes record i.
+// Zeroes the bytes of a record that belong to no field, so that the bytes
+// NumPy sees (tobytes, numpy.save) are the fields and nothing else.
+inline void clear_padding(Event2D& event) {
+    constexpr std::size_t kFieldsEnd = offsetof(Event2D, p) + sizeof(event.p);
+    std::memset(reinterpret_cast<unsigned char*>(&event) + kFieldsEnd, 0,
+                offsetof(Event2D, t) - kFieldsEnd);
+}
+
+inline void clear_padding(EventTriggerIn& trigger) {
+    auto* bytes = reinterpret_cast<unsigned char*>(&trigger);
+    constexpr std::size_t kPolarityEnd =
+        offsetof(EventTriggerIn, polarity) + sizeof(trigger.polarity);
+    constexpr std::size_t kIdEnd = offsetof(EventTriggerIn, id) + sizeof(trigger.id);
+    std::memset(bytes + kPolarityEnd, 0, offsetof(EventTriggerIn, timestamp) - kPolarityEnd);
+    std::memset(bytes + kIdEnd, 0, sizeof(EventTriggerIn) - kIdEnd);
+}
+
+// Hands `records` to NumPy without copying them: the array owns the buffer
+// through a capsule. Their padding is zeroed first.
+template <typename Record>
+pybind11::array_t<Record> records_to_numpy(std::vector<Record> records) {
+    for (Record& record : records) {
+        clear_padding(record);
+    }
+    auto owned = std::make_unique<std::vector<Record>>(std::move(records));
+    pybind11::capsule owner(owned.get(),
+                            [](void* p) { delete static_cast<std::vector<Record>*>(p); });
+    auto* buffer = owned.release();
+    return pybind11::array_t<Record>({static_cast<pybind11::ssize_t>(buffer->size())},
+                                     buffer->data(), owner);
+}
+
+// `n` records made by `fill(i)`, handed to NumPy as above.
 template <typename Record, typename Fill>
 pybind11::array_t<Record> records_to_numpy(std::size_t n, Fill fill) {
-    auto* records = new std::vector<Record>(n);
-    pybind11::capsule owner(records, [](void* p) { delete static_cast<std::vector<Record>*>(p); });
+    std::vector<Record> records(n);
     for (std::size_t i = 0; i < n; ++i) {
-        (*records)[i] = fill(i);
+        records[i] = fill(i);
     }
-    return pybind11::array_t<Record>({static_cast<pybind11::ssize_t>(n)}, records->data(), owner);
+    return records_to_numpy(std::move(records));
 }
 
 // Record i of the simulated DVS stream, stamped `first_t + i`.

@@ -1,14 +1,15 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "ApsFrame.h"
 
 namespace orvane::sim {
 
-// A frame of the simulated sensor's size holding a test pattern: red rises
-// from left to right, green from top to bottom, and blue marks 80-pixel
-// squares in a checkerboard (255 where (row / 80 + column / 80) is odd).
-ApsFrame test_pattern_frame(uint64_t start_ts, uint64_t end_ts);
+// An APS frame of `width` x `height` showing the grayscale `intensities`
+// (one byte per pixel, row by row) in all three colour channels.
+ApsFrame grayscale_frame(const std::vector<uint8_t>& intensities, int width, int height,
+                         uint64_t start_ts, uint64_t end_ts);
 
 }  // namespace orvane::sim

@@ -3,8 +3,6 @@
 #include <utility>
 #include <vector>
 
-#include "sim_events.h"
-
 namespace orvane::sim {
 
 namespace {
@@ -24,15 +22,15 @@ MatrixData matrix(int32_t rows, int32_t cols, std::vector<double> data) {
 
 }  // namespace
 
-CalibratorParameters simulated_calibration(const std::string& serial) {
-    const double centre_x = kSensorWidth / 2.0;
-    const double centre_y = kSensorHeight / 2.0;
+CalibratorParameters simulated_calibration(const std::string& serial, int width, int height) {
+    const double centre_x = width / 2.0;
+    const double centre_y = height / 2.0;
     CalibratorParameters parameters;
     parameters.camera_serial = serial;
-    parameters.dvs_cols = kSensorWidth;
-    parameters.dvs_rows = kSensorHeight;
-    parameters.aps_cols = kSensorWidth;
-    parameters.aps_rows = kSensorHeight;
+    parameters.dvs_cols = width;
+    parameters.dvs_rows = height;
+    parameters.aps_cols = width;
+    parameters.aps_rows = height;
     parameters.camera_matrix =
         matrix(3, 3, {kFocalLength, 0.0, centre_x, 0.0, kFocalLength, centre_y, 0.0, 0.0, 1.0});
     parameters.dist_coeffs = matrix(1, 5, {0.0, 0.0, 0.0, 0.0, 0.0});
@@ -43,14 +41,15 @@ CalibratorParameters simulated_calibration(const std::string& serial) {
 }
 
 DvsFileInfo simulated_file_info(const std::string& serial, uint64_t first_event_t,
-                                uint64_t next_event_t, uint64_t first_frame_t) {
+                                uint64_t next_event_t, uint64_t first_frame_t, int width,
+                                int height) {
     DvsFileInfo info;
     info.start_timestamp = first_event_t;
     info.end_timestamp = next_event_t;
     info.aps_start_timestamp = first_frame_t;
     info.max_events = next_event_t - first_event_t;
-    info.dvs_width = kSensorWidth;
-    info.dvs_height = kSensorHeight;
+    info.dvs_width = width;
+    info.dvs_height = height;
     info.serial_number = serial;
     return info;
 }

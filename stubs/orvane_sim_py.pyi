@@ -6,12 +6,7 @@ import orvane_hal_py
 import typing
 __all__: list[str] = ['Camera', 'ToolHolder', 'event2d', 'event2d_array', 'event2d_fields', 'make_registry_tool', 'make_tool', 'record_formats', 'tool_info_from_thread', 'trigger', 'trigger_array', 'trigger_fields']
 class Camera:
-    @staticmethod
-    def __new__(type, *args, **kwargs):
-        """
-        Create and return a new object.  See help(type) for accurate signature.
-        """
-    def __init__(self, serial: str = 'SIM-0001') -> None:
+    def __init__(self, serial: str = 'SIM-0001', scene: typing.Any = 'bar', seed: typing.SupportsInt | typing.SupportsIndex = 0, *, frame_times_us: typing.Any = None, width: typing.SupportsInt | typing.SupportsIndex | None = None, height: typing.SupportsInt | typing.SupportsIndex | None = None) -> None:
         ...
     def calibration(self) -> orvane_base_py.CalibratorParameters:
         ...
@@ -23,6 +18,8 @@ class Camera:
         ...
     def frame(self) -> orvane_base_py.ApsFrame:
         ...
+    def read(self, duration_us: typing.SupportsInt | typing.SupportsIndex) -> tuple[numpy.typing.NDArray[orvane_base_py.Event2D], numpy.typing.NDArray[orvane_base_py.EventTriggerIn]]:
+        ...
     def stream_format(self) -> orvane_hal_py.RawEventStreamFormat:
         ...
     def tool(self, tool_type: orvane_hal_py.ToolType) -> orvane_hal_py.CameraTool | None:
@@ -32,14 +29,12 @@ class Camera:
     def triggers(self, n: typing.SupportsInt | typing.SupportsIndex) -> numpy.typing.NDArray[orvane_base_py.EventTriggerIn]:
         ...
     @property
+    def clock_us(self) -> int:
+        ...
+    @property
     def serial(self) -> str:
         ...
 class ToolHolder:
-    @staticmethod
-    def __new__(type, *args, **kwargs):
-        """
-        Create and return a new object.  See help(type) for accurate signature.
-        """
     def __init__(self, tool: orvane_hal_py.CameraTool) -> None:
         ...
     def tool(self) -> orvane_hal_py.CameraTool:

@@ -146,3 +146,49 @@ def test_camera_streams_keep_their_time_stamps_increasing():
     triggers = np.concatenate([camera.triggers(2), camera.triggers(2)])
     assert list(triggers["timestamp"]) == [2000, 2001, 2002, 2003]
     assert sim.Camera("SIM-0042").description().serial == "SIM-0042"
+
+
+def padding_bytes(records, fields_end):
+    """The bytes of each record that belong to no field."""
+    raw = np.frombuffer(records.tobytes(), np.uint8).reshape(len(records), records.itemsize)
+    fields = np.zeros(records.itemsize, bool)
+    for name, end in fields_end.items():
+        offset = records.dtype.fields[name][1]
+        fields[offset:end] = True
+    return raw[:, ~fields]
+
+
+EVENT2D_FIELDS_END = {"x": 2, "y": 4, "polarity": 5, "timestamp": 16}
+TRIGGER_FIELDS_END = {"polarity": 2, "timestamp": 16, "id": 18}
+
+
+@pytest.mark.parametrize(
+    ("make", "fields_end"),
+    [
+        (sim.event2d_array, EVENT2D_FIELDS_END),
+        (sim.trigger_array, TRIGGER_FIELDS_END),
+        (lambda n: sim.Camera().events(n), EVENT2D_FIELDS_END),
+        (lambda n: sim.Camera().triggers(n), TRIGGER_FIELDS_END),
+        (lambda n: sim.Camera(width=64, height=48).read(n * 10)[0], EVENT2D_FIELDS_END),
+    ],
+)
+def test_arrays_carry_zeroed_padding(make, fields_end):
+    # Freed memory full of set bits is what the allocator hands out next.
+    dirty = np.full(5000 * 24, 0xAB, np.uint8)
+    del dirty
+    records = make(5000)
+    assert len(records) > 0
+    assert not padding_bytes(records, fields_end).any()
+
+
+@pytest.mark.parametrize("n", [2**62, 2**64 - 1])
+def test_a_refused_count_leaves_the_streams_where_they_were(n):
+    camera = sim.Camera()
+    camera.events(2), camera.triggers(2)
+    with pytest.raises((MemoryError, ValueError)):
+        camera.events(n)
+    with pytest.raises((MemoryError, ValueError)):
+        camera.triggers(n)
+    assert camera.events(1)["timestamp"].tolist() == [1002]
+    assert camera.triggers(1)["timestamp"].tolist() == [2002]
+    assert camera.file_info().max_events == 3

@@ -4,7 +4,6 @@ import re
 
 import numpy as np
 import orvane_base_py as base
-import orvane_sim_py as sim
 import pytest
 
 ApsFrame = base.ApsFrame
@@ -226,15 +225,3 @@ def test_docstrings_and_text_signature():
     assert ApsFrame.data.__doc__.endswith(
         "Returns a pointer to the raw pixel data (as uint8_t*). Use with caution.\n"
     )
-
-
-def test_simulated_test_pattern():
-    frame = sim.Camera().frame()
-    assert (frame.width(), frame.height()) == (1280, 720)
-    assert frame.exposure_end_timestamp > frame.exposure_start_timestamp
-    view = frame.data_numpy()
-    assert view[0, 0].tolist() == [0, 0, 0]
-    assert view[719, 1279].tolist() == [255, 255, 255]
-    assert view[0, 80, 2] == 255
-    assert view[80, 80, 2] == 0
-    assert (np.diff(view[0, :, 0].astype(int)) >= 0).all()

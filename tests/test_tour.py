@@ -17,11 +17,12 @@ SECTIONS = [
     "APS frames and their NumPy view",
     "Calibration and recording records",
     "Logging through the kit's logger",
+    "An emulated sensor watching a moving bar",
 ]
 
 
-def test_tour_runs_and_shows_every_feature(capfd):
-    subprocess.run([sys.executable, str(TOUR)], check=True, timeout=120)
+def test_tour_runs_and_shows_every_feature(capfd, tmp_path):
+    subprocess.run([sys.executable, str(TOUR), str(tmp_path / "tour.png")], check=True, timeout=120)
     out = capfd.readouterr()
     titles = [line[3:-3] for line in out.out.splitlines() if line.startswith("== ")]
     assert titles == SECTIONS
@@ -31,6 +32,8 @@ def test_tour_runs_and_shows_every_feature(capfd):
         "set_param('gain', 24) -> True (True, 24)",
         "get_param_info('exposure') -> True Min: 10 Max: 100000 Default: 0 Unit: us",
         "frame over a bytearray, second row: [[6, 7, 8], [9, 10, 11]]",
+        "every tool off                    212703 events in 20 ms",
+        "ROI 640 x 360 at (160, 180)       106025 events in 20 ms",
     ):
         assert shown in out.out
     logged = [line.split("] ", 1)[1] for line in out.err.splitlines()]
@@ -39,3 +42,5 @@ def test_tour_runs_and_shows_every_feature(capfd):
         "camera_tool_binding.cpp:137: Parameter gain not found",
     ]
     assert logged[-1] == "orvane_base_binding.cpp:169: 100% of this text is printed as is"
+    # The picture is drawn only where matplotlib is installed.
+    assert (tmp_path / "tour.png").exists() == ("picture saved to" in out.out)

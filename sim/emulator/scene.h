@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace orvane::sim {
+
+// What the pixel model watches: a grayscale image (one byte per pixel, row
+// by row) at any time stamp. A scene also says how often it must be sampled
+// so that nothing in it moves more than about one pixel between two samples.
+class Scene {
+public:
+    virtual ~Scene() = default;
+
+    virtual int width() const = 0;
+    virtual int height() const = 0;
+    // The first time stamp after `t_us` at which the scene must be sampled.
+    virtual uint64_t next_sample_after(uint64_t t_us) const = 0;
+    // Writes width() * height() intensities for time `t_us` into `pixels`.
+    virtual void render(uint64_t t_us, uint8_t* pixels) const = 0;
+};
+
+// The names of the built-in scenes, in the order the README describes them.
+const std::vector<std::string>& builtin_scene_names();
+
+// A built-in scene of the given size. Throws std::invalid_argument for a
+// name that builtin_scene_names() does not list.
+std::unique_ptr<Scene> make_builtin_scene(const std::string& name, int width, int height);
+
+// A user's frames: `frames` holds count * height * width bytes, frame k
+// shown at `times_us[k]`; between two frames the scene blends them linearly,
+// before the first and after the last it holds them. Throws
+// std::invalid_argument when the times do not increase or do not match.
+std::unique_ptr<Scene> make_frame_scene(std::vector<uint8_t> frames, std::vector<uint64_t> times_us,
+                                        int width, int height);
+
+}  // namespace orvane::sim
