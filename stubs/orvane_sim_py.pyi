@@ -6,6 +6,11 @@ import orvane_hal_py
 import typing
 __all__: list[str] = ['Camera', 'ToolHolder', 'event2d', 'event2d_array', 'event2d_fields', 'make_registry_tool', 'make_tool', 'record_formats', 'tool_info_from_thread', 'trigger', 'trigger_array', 'trigger_fields']
 class Camera:
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
     def __init__(self, serial: str = 'SIM-0001', scene: typing.Any = 'bar', seed: typing.SupportsInt | typing.SupportsIndex = 0, *, frame_times_us: typing.Any = None, width: typing.SupportsInt | typing.SupportsIndex | None = None, height: typing.SupportsInt | typing.SupportsIndex | None = None) -> None:
         ...
     def calibration(self) -> orvane_base_py.CalibratorParameters:
@@ -35,6 +40,11 @@ class Camera:
     def serial(self) -> str:
         ...
 class ToolHolder:
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
     def __init__(self, tool: orvane_hal_py.CameraTool) -> None:
         ...
     def tool(self) -> orvane_hal_py.CameraTool:
