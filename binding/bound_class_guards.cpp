@@ -10,7 +10,13 @@ namespace orvane::python {
 
 namespace {
 
+// The framework's entry for calls of every function it binds: a vectorcall
+// from pybind11 3.1 on, positional tuple and keyword dictionary before.
+#if PYBIND11_VERSION_HEX >= 0x03010000
 using Dispatcher = PyObject* (*)(PyObject*, PyObject* const*, size_t, PyObject*);
+#else
+using Dispatcher = PyObject* (*)(PyObject*, PyObject*, PyObject*);
+#endif
 
 // The framework's entry for calls of every function it binds.
 struct Framework : py::cpp_function {
@@ -23,14 +29,14 @@ std::string class_name(PyTypeObject* type) { return py::detail::get_fully_qualif
 // it guards against C++ exceptions: an object whose Python class derives from
 // the constructor's class but holds a C++ object of another class (a kit tool
 // given to CameraTool.__init__) ended the process there. A constructor run
-// again on a built object would be skipped in silence.
-PyObject* guarded_constructor(PyObject* record, PyObject* const* args, size_t nargsf,
-                              PyObject* kwnames) {
+// again on a built object would be skipped in silence. False, with a
+// TypeError set, when the constructor must not run on `self`.
+bool may_construct(PyObject* record, PyObject* self) {
     try {
         auto* scope = reinterpret_cast<PyTypeObject*>(
             py::detail::function_record_ptr_from_PyObject(record)->scope.ptr());
-        if (PyVectorcall_NARGS(nargsf) > 0 && PyObject_TypeCheck(args[0], scope)) {
-            auto* instance = reinterpret_cast<py::detail::instance*>(args[0]);
+        if (self != nullptr && PyObject_TypeCheck(self, scope)) {
+            auto* instance = reinterpret_cast<py::detail::instance*>(self);
             const auto part = instance->get_value_and_holder(py::detail::get_type_info(scope),
                                                              /*throw_if_missing=*/false);
             const char* fault = nullptr;
@@ -42,15 +48,29 @@ PyObject* guarded_constructor(PyObject* record, PyObject* const* args, size_t na
             if (fault != nullptr) {
                 throw py::type_error(class_name(scope) +
                                      ".__init__() cannot construct an object of class " +
-                                     class_name(Py_TYPE(args[0])) + ": " + fault);
+                                     class_name(Py_TYPE(self)) + ": " + fault);
             }
         }
     } catch (...) {
         py::detail::try_translate_exceptions();
-        return nullptr;
+        return false;
     }
-    return Framework::dispatch(record, args, nargsf, kwnames);
+    return true;
 }
+
+#if PYBIND11_VERSION_HEX >= 0x03010000
+PyObject* guarded_constructor(PyObject* record, PyObject* const* args, size_t nargsf,
+                              PyObject* kwnames) {
+    PyObject* self = PyVectorcall_NARGS(nargsf) > 0 ? args[0] : nullptr;
+    return may_construct(record, self) ? Framework::dispatch(record, args, nargsf, kwnames)
+                                       : nullptr;
+}
+#else
+PyObject* guarded_constructor(PyObject* record, PyObject* args, PyObject* kwargs) {
+    PyObject* self = PyTuple_GET_SIZE(args) > 0 ? PyTuple_GET_ITEM(args, 0) : nullptr;
+    return may_construct(record, self) ? Framework::dispatch(record, args, kwargs) : nullptr;
+}
+#endif
 
 // Every call of the function object, whichever way it is reached, goes
 // through its method definition.
