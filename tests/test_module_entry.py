@@ -7,7 +7,6 @@ from pathlib import Path
 
 import orvane_base_py
 import orvane_hal_py
-import orvane_sim_py
 import pytest
 
 

@@ -32,8 +32,7 @@ using FrameHolder = std::unique_ptr<ApsFrame, FrameDeleter>;
 // holding at least `data_size` of them. With `own_data` the frame copies the
 // bytes; without it the frame refers to them and holds the buffer's export.
 FrameHolder frame_over_buffer(int32_t width, int32_t height, uint64_t start_ts, uint64_t end_ts,
-                              const Buffer& external_data, uint64_t data_size,
-                              bool own_data);
+                              const Buffer& external_data, uint64_t data_size, bool own_data);
 
 // A copy of `source` that shares its pixels, and with them any export that
 // keeps those pixels valid.
