@@ -117,10 +117,11 @@ fuzz: ## Fuzz the stream format parser and the tool registry, FUZZ_SECONDS each
 fuzz-long: ## Fuzz as `make fuzz` does, FUZZ_LONG_SECONDS per target
 	$(MAKE) fuzz FUZZ_SECONDS=$(FUZZ_LONG_SECONDS)
 
-# Release files: an sdist, and one wheel built from it per supported CPython
-# found on this machine (each in a build venv .venv-build-<version>), which
-# auditwheel turns into a manylinux wheel. Building every wheel from the sdist
-# shows that the sdist holds everything the build needs.
+# Release files: an sdist, and one wheel per supported CPython found on this
+# machine, which auditwheel turns into a manylinux wheel. pip builds each
+# wheel from the sdist in a fresh build environment holding only what
+# pyproject.toml asks for, as installing the sdist would: so the sdist must
+# hold every file the build needs.
 DIST := dist
 WHEEL_BUILD := build/wheels
 TOOLS := .venv-tools/bin
@@ -133,12 +134,8 @@ wheels: $(TOOLS)/python ## Build an sdist and a manylinux wheel per CPython 3.9 
 	$(TOOLS)/python -m build --sdist --outdir $(DIST) .
 	! tar -tzf $(DIST)/*.tar.gz | grep -E '^[^/]+/(build|dist|\.venv[^/]*|\.git)(/|$$)'
 	set -- $$(bash .ci/find-pythons); while [ $$# -gt 0 ]; do \
-		version=$$1 python=$$2 && shift 2 && \
-		$(MAKE) --no-print-directory .venv-build-$$version/bin/python PYTHON=$$python \
-			VENV=.venv-build-$$version && \
-		.venv-build-$$version/bin/python -m pip wheel --quiet --no-deps --no-build-isolation \
-			--wheel-dir $(WHEEL_BUILD)/$$version $(DIST)/*.tar.gz && \
-		$(AUDITWHEEL) repair --wheel-dir $(DIST) $(WHEEL_BUILD)/$$version/*.whl || exit 1; \
+		$$2 -m pip wheel --quiet --no-deps --wheel-dir $(WHEEL_BUILD)/$$1 $(DIST)/*.tar.gz && \
+		$(AUDITWHEEL) repair --wheel-dir $(DIST) $(WHEEL_BUILD)/$$1/*.whl && shift 2 || exit 1; \
 	done
 	for wheel in $(DIST)/*.whl; do \
 		$(AUDITWHEEL) show $$wheel | tr -s ' \n' ' ' | grep -Eo 'consistent with the following platform tag: "manylinux_[^"]*"' \
