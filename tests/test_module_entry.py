@@ -1,5 +1,6 @@
 import importlib
 import os
+import shutil
 import subprocess
 import sys
 from pathlib import Path
@@ -66,16 +67,23 @@ def test_import_works_from_any_directory_without_environment(tmp_path):
     assert out.stdout == "Product: - \nSerial:  \nInterface: USB\n"
 
 
-def test_kit_libraries_load_from_inside_the_installed_package():
-    assert orvane_sim_py  # every module is loaded, so every kit library is mapped
-    mapped = {
-        Path(line.split()[-1])
-        for line in Path("/proc/self/maps").read_text().splitlines()
-        if "libOrvane" in line
-    }
+@pytest.mark.parametrize("foreign", [False, True], ids=["alone", "copies on LD_LIBRARY_PATH"])
+def test_kit_libraries_load_from_inside_the_installed_package(foreign, tmp_path):
     package_libs = Path(orvane_hal_py.__file__).parent / "orvane_kit.libs"
+    env = dict(os.environ)
+    if foreign:
+        # Libraries of the same SONAMEs elsewhere must not replace the installed ones.
+        for library in package_libs.iterdir():
+            shutil.copy(library, tmp_path)
+        env["LD_LIBRARY_PATH"] = str(tmp_path)
+    # Importing the simulated camera loads every module, so every kit library is mapped.
+    script = "import orvane_sim_py; print(open('/proc/self/maps').read())"
+    maps = subprocess.run(
+        [sys.executable, "-c", script], capture_output=True, text=True, check=True, env=env
+    ).stdout
+    mapped = {Path(line.split()[-1]) for line in maps.splitlines() if "libOrvane" in line}
     assert {path.name for path in mapped} == {"libOrvaneHal.so.1", "libOrvaneBase.so.1"}
-    assert all(path.parent == package_libs for path in mapped)
+    assert {path.parent for path in mapped} == {package_libs}
 
 
 def test_import_failing_for_want_of_numpy_leaves_nothing_behind():
@@ -111,6 +119,7 @@ def test_enumerations_and_members_have_no_docstring():
         assert [member.__doc__ for member in enumeration.__members__.values()] == [None] * len(
             enumeration.__members__
         )
+
 
 # The checks below run in a child interpreter: before the classes were
 # guarded, each of them ended the process. Each prints what was not refused.

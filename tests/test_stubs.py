@@ -1,4 +1,6 @@
+import ast
 import difflib
+import importlib
 import subprocess
 import sys
 from pathlib import Path
@@ -33,3 +35,36 @@ def test_stubs_are_installed_as_a_stub_package(module):
     package = Path(module.__file__).parent / f"{module.__name__}-stubs"
     assert (package / "__init__.pyi").read_text() == (STUBS / f"{module.__name__}.pyi").read_text()
     assert (package / "py.typed").is_file()
+
+
+def imports_and_their_names(stub):
+    """The modules the stub imports, and each dotted name it uses that starts with one."""
+    tree = ast.parse(stub)
+    modules = [
+        alias.name for node in tree.body if isinstance(node, ast.Import) for alias in node.names
+    ]
+    roots = {module.split(".")[0] for module in modules}
+    names = set()
+    for node in ast.walk(tree):
+        root = node
+        while isinstance(root, ast.Attribute):
+            root = root.value
+        if node is not root and isinstance(root, ast.Name) and root.id in roots:
+            names.add(ast.unparse(node))
+    return modules, names
+
+
+@MODULES
+def test_stubs_name_only_what_this_python_has(module):
+    # The kept stubs are one text for every supported Python, so everything they
+    # take from elsewhere must exist on each: typing_extensions.Buffer, say, and
+    # not collections.abc.Buffer, which 3.12 added.
+    modules, names = imports_and_their_names((STUBS / f"{module.__name__}.pyi").read_text())
+    for imported in modules:
+        importlib.import_module(imported)
+    for name in names:
+        root, *attributes = name.split(".")
+        value = sys.modules[root]
+        for attribute in attributes:
+            assert hasattr(value, attribute), f"{name} does not exist on this Python"
+            value = getattr(value, attribute)

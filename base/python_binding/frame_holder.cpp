@@ -51,7 +51,7 @@ void FrameDeleter::operator()(ApsFrame* frame) const {
 }
 
 FrameHolder frame_over_buffer(int32_t width, int32_t height, uint64_t start_ts, uint64_t end_ts,
-                              const py::buffer& external_data, uint64_t data_size, bool own_data) {
+                              const Buffer& external_data, uint64_t data_size, bool own_data) {
     auto view = std::make_shared<py::buffer_info>(external_data.request());
     if (!is_c_contiguous_bytes(*view)) {
         throw py::value_error("external_data must be a C-contiguous buffer of bytes");
