@@ -111,7 +111,11 @@ private:
         const int right = std::min(width_ - 1, static_cast<int>(centre_x + dot_radius_ + 1));
         for (int y = top; y <= bottom; ++y) {
             for (int x = left; x <= right; ++x) {
-                const double distance = std::hypot(x + 0.5 - centre_x, y + 0.5 - centre_y);
+                // Not std::hypot: its newest symbol version would raise the
+                // glibc that the built wheels require.
+                const double dx = x + 0.5 - centre_x;
+                const double dy = y + 0.5 - centre_y;
+                const double distance = std::sqrt(dx * dx + dy * dy);
                 uint8_t& pixel = pixels[static_cast<std::size_t>(y) * width_ + x];
                 pixel = std::max(pixel, blend(kBackground, kBright, dot_radius_ + 0.5 - distance));
             }
