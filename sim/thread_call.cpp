@@ -64,7 +64,11 @@ void drain_calls_at_exit() {
     std::unique_lock<std::mutex> lock(gate_mutex);
     interpreter_exiting = true;
     exiting_thread = std::this_thread::get_id();
-    calls_changed.wait(lock, [] { return calls_in_flight == 0; });
+    // A timed wait, whose code the headers hold: the untimed one is a symbol
+    // of GCC 12's libstdc++ that would raise the platform the wheels need.
+    while (!calls_changed.wait_for(lock, std::chrono::seconds(1),
+                                   [] { return calls_in_flight == 0; })) {
+    }
 }
 
 }  // namespace
