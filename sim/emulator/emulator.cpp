@@ -21,9 +21,9 @@ std::vector<uint8_t> rendered(const Scene& scene, uint64_t t_us) {
 }  // namespace
 
 struct Emulator::Running {
-    Running(const Scene& scene, uint64_t t_us, std::mt19937_64& random)
+    Running(const Scene& scene, uint64_t t_us, std::mt19937_64& random, unsigned threads)
         : sample(rendered(scene, t_us)),
-          pixels(scene.width(), scene.height(), sample.data(), t_us, random),
+          pixels(scene.width(), scene.height(), sample.data(), t_us, random, threads),
           anti_flicker(scene.width(), scene.height()),
           trail_filter(scene.width(), scene.height()) {}
 
@@ -35,8 +35,8 @@ struct Emulator::Running {
     double events_per_us = 0;
 };
 
-Emulator::Emulator(std::unique_ptr<Scene> scene, uint64_t seed)
-    : scene_(std::move(scene)), random_(seed) {}
+Emulator::Emulator(std::unique_ptr<Scene> scene, uint64_t seed, unsigned threads)
+    : scene_(std::move(scene)), random_(seed), threads_(std::max(threads, 1u)) {}
 
 Emulator::~Emulator() = default;
 
@@ -46,7 +46,7 @@ Readout Emulator::read(uint64_t duration_us, const ToolSettings& settings) {
                                   std::to_string(std::numeric_limits<uint64_t>::max()) + " us");
     }
     if (!running_) {
-        running_ = std::make_unique<Running>(*scene_, clock_us_, random_);
+        running_ = std::make_unique<Running>(*scene_, clock_us_, random_, threads_);
     }
     const uint64_t end = clock_us_ + duration_us;
     const PixelSettings pixel = pixel_settings(settings.biases);

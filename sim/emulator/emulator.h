@@ -38,7 +38,8 @@ struct Readout {
 // the order the reads ask for it.
 class Emulator {
 public:
-    Emulator(std::unique_ptr<Scene> scene, uint64_t seed);
+    // The pixel model spreads its work over `threads` threads (at least one).
+    Emulator(std::unique_ptr<Scene> scene, uint64_t seed, unsigned threads = 1);
     ~Emulator();
 
     int width() const { return scene_->width(); }
@@ -64,6 +65,7 @@ private:
 
     std::unique_ptr<Scene> scene_;
     std::mt19937_64 random_;
+    unsigned threads_;
     uint64_t clock_us_ = 0;
     std::unique_ptr<Running> running_;
 };

@@ -47,9 +47,10 @@ uint64_t crossing_time(uint64_t t0, uint64_t dt, double offset) {
 }  // namespace
 
 PixelModel::PixelModel(int width, int height, const uint8_t* first_sample, uint64_t t_us,
-                       std::mt19937_64& random)
+                       std::mt19937_64& random, unsigned threads)
     : width_(width),
       height_(height),
+      threads_(threads),
       last_t_us_(t_us),
       last_sample_(first_sample, first_sample + static_cast<std::size_t>(width) * height),
       pixels_(width, height) {

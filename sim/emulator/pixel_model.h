@@ -31,8 +31,9 @@ using PixelFilter = std::function<bool(const Event2D&)>;
 class PixelModel {
 public:
     // Draws the pixels' threshold mismatch from `random`, in pixel order.
+    // The work of each step is spread over `threads` threads.
     PixelModel(int width, int height, const uint8_t* first_sample, uint64_t t_us,
-               std::mt19937_64& random);
+               std::mt19937_64& random, unsigned threads = 1);
 
     // Appends the events of the interval (last sample, t_us] that `keep`
     // lets through (all when it is empty) to `events`, in time-stamp order,
@@ -51,6 +52,7 @@ private:
 
     int width_;
     int height_;
+    unsigned threads_;
     uint64_t last_t_us_;
     // What each pixel keeps, together so that a pixel's state is one cache line.
     struct PixelState {

@@ -16,6 +16,13 @@ public:
 
     virtual int width() const = 0;
     virtual int height() const = 0;
+    // Reads the scene's source as far as next_sample_after(t_us), and render()
+    // up to the time it returns, need. Built-in scenes have nothing to read. It
+    // may be called without the interpreter lock, and may throw (a user's
+    // source fails); what was read before stays read.
+    virtual void prepare(uint64_t /*t_us*/) {}
+    // Nothing before `t_us` will be rendered again: what only it needed may go.
+    virtual void forget_before(uint64_t /*t_us*/) {}
     // The first time stamp after `t_us` at which the scene must be sampled.
     virtual uint64_t next_sample_after(uint64_t t_us) const = 0;
     // Writes width() * height() intensities for time `t_us` into `pixels`.
