@@ -1,7 +1,9 @@
 #include "bound_class_guards.h"
 
+#include <array>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace py = pybind11;
@@ -25,6 +27,50 @@ struct Framework : py::cpp_function {
 
 std::string class_name(PyTypeObject* type) { return py::detail::get_fully_qualified_tp_name(type); }
 
+// The C++ object of a bound object is built by its class's __init__. An
+// object made by __new__ alone, or kept by a subclass's __init__ that stored
+// self and failed before the bound __init__ ran, has none: the framework
+// would hand C++ code a null pointer, or fresh memory that holds no object.
+// Every bound class, and every Python class derived from one, is an object of
+// the framework's metaclass.
+PyTypeObject* bound_metaclass = nullptr;
+
+bool is_unbuilt(PyObject* object) {
+    if (!PyObject_TypeCheck(reinterpret_cast<PyObject*>(Py_TYPE(object)), bound_metaclass)) {
+        return false;
+    }
+    // An object that refers to a C++ object owned elsewhere has no holder;
+    // only the pointer to its C++ object tells.
+    auto* instance = reinterpret_cast<py::detail::instance*>(object);
+    if (instance->simple_layout) {
+        return instance->simple_value_holder[0] == nullptr;
+    }
+    for (const auto& part : py::detail::values_and_holders(instance)) {
+        if (part.value_ptr() == nullptr) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string unbuilt_message(const std::string& name) {
+    return "the C++ object of this " + name +
+           " object was never built: its class's __init__() did not complete";
+}
+
+// False, with a TypeError set, when one of the arguments is an object whose
+// C++ object was never built.
+bool refuse_unbuilt(PyObject* const* arguments, Py_ssize_t count) {
+    for (Py_ssize_t index = 0; index < count; ++index) {
+        if (is_unbuilt(arguments[index])) {
+            PyErr_SetString(PyExc_TypeError,
+                            unbuilt_message(class_name(Py_TYPE(arguments[index]))).c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
 // The framework looks for the C++ part that a constructor is to build before
 // it guards against C++ exceptions: an object whose Python class derives from
 // the constructor's class but holds a C++ object of another class (a kit tool
@@ -42,7 +88,7 @@ bool may_construct(PyObject* record, PyObject* self) {
             const char* fault = nullptr;
             if (part.inst == nullptr) {
                 fault = "its C++ object is of another class";
-            } else if (part.holder_constructed()) {
+            } else if (part.holder_constructed() || part.value_ptr() != nullptr) {
                 fault = "it is constructed already";
             }
             if (fault != nullptr) {
@@ -58,29 +104,95 @@ bool may_construct(PyObject* record, PyObject* self) {
     return true;
 }
 
+// A constructor's self is the object it is to build; every other argument,
+// and every argument of any other function, must be built.
 #if PYBIND11_VERSION_HEX >= 0x03010000
+Py_ssize_t argument_count(size_t nargsf, PyObject* kwnames) {
+    return PyVectorcall_NARGS(nargsf) + (kwnames != nullptr ? PyTuple_GET_SIZE(kwnames) : 0);
+}
+
+PyObject* guarded_call(PyObject* record, PyObject* const* args, size_t nargsf, PyObject* kwnames) {
+    return refuse_unbuilt(args, argument_count(nargsf, kwnames))
+               ? Framework::dispatch(record, args, nargsf, kwnames)
+               : nullptr;
+}
+
 PyObject* guarded_constructor(PyObject* record, PyObject* const* args, size_t nargsf,
                               PyObject* kwnames) {
-    PyObject* self = PyVectorcall_NARGS(nargsf) > 0 ? args[0] : nullptr;
-    return may_construct(record, self) ? Framework::dispatch(record, args, nargsf, kwnames)
-                                       : nullptr;
+    const Py_ssize_t skip = PyVectorcall_NARGS(nargsf) > 0 ? 1 : 0;
+    return may_construct(record, skip != 0 ? args[0] : nullptr) &&
+                   refuse_unbuilt(args + skip, argument_count(nargsf, kwnames) - skip)
+               ? Framework::dispatch(record, args, nargsf, kwnames)
+               : nullptr;
 }
 #else
+bool refuse_unbuilt(PyObject* args, PyObject* kwargs, Py_ssize_t skip) {
+    const Py_ssize_t count = PyTuple_GET_SIZE(args);
+    if (count > skip && !refuse_unbuilt(&PyTuple_GET_ITEM(args, skip), count - skip)) {
+        return false;
+    }
+    PyObject* key = nullptr;
+    PyObject* value = nullptr;
+    for (Py_ssize_t position = 0;
+         kwargs != nullptr && PyDict_Next(kwargs, &position, &key, &value) != 0;) {
+        if (!refuse_unbuilt(&value, 1)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+PyObject* guarded_call(PyObject* record, PyObject* args, PyObject* kwargs) {
+    return refuse_unbuilt(args, kwargs, 0) ? Framework::dispatch(record, args, kwargs) : nullptr;
+}
+
 PyObject* guarded_constructor(PyObject* record, PyObject* args, PyObject* kwargs) {
     PyObject* self = PyTuple_GET_SIZE(args) > 0 ? PyTuple_GET_ITEM(args, 0) : nullptr;
-    return may_construct(record, self) ? Framework::dispatch(record, args, kwargs) : nullptr;
+    return may_construct(record, self) && refuse_unbuilt(args, kwargs, 1)
+               ? Framework::dispatch(record, args, kwargs)
+               : nullptr;
 }
 #endif
 
 // Every call of the function object, whichever way it is reached, goes
-// through its method definition.
-void guard_constructor(PyObject* function) {
+// through its method definition, which its overloads share.
+void guard_dispatch(PyObject* function, Dispatcher guard) {
     PyMethodDef* definition = reinterpret_cast<PyCFunctionObject*>(function)->m_ml;
     if (reinterpret_cast<Dispatcher>(reinterpret_cast<void (*)()>(definition->ml_meth)) ==
         Framework::dispatch) {
-        definition->ml_meth =
-            reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&guarded_constructor));
+        definition->ml_meth = reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(guard));
     }
+}
+
+// The framework converts an object whose C++ object is missing by allocating
+// memory for one, which then holds no object, with type_info::operator_new
+// if set (a class's own allocator, used for nothing else). That reaches
+// values inside containers and conversions that C++ code asks for, which no
+// function's arguments show. Each class's allocator refuses instead; told
+// only a size, each is one of a pool that knows its class by slot.
+constexpr std::size_t kAllocatorSlots = 64;
+std::array<std::string, kAllocatorSlots> unbuilt_messages;
+std::size_t allocators_used = 0;
+
+template <std::size_t Slot>
+void* refuse_allocation(std::size_t /*size*/) {
+    throw py::type_error(unbuilt_messages[Slot]);
+}
+
+template <std::size_t... Slots>
+constexpr std::array<void* (*)(std::size_t), sizeof...(Slots)> allocator_pool(
+    std::index_sequence<Slots...> /*slots*/) {
+    return {&refuse_allocation<Slots>...};
+}
+
+void refuse_unbuilt_conversions(py::handle cls) {
+    static constexpr auto pool = allocator_pool(std::make_index_sequence<kAllocatorSlots>());
+    auto* info = py::detail::get_type_info(reinterpret_cast<PyTypeObject*>(cls.ptr()));
+    if (allocators_used == kAllocatorSlots) {
+        py::pybind11_fail("Every allocator slot of the bound class guards is taken");
+    }
+    unbuilt_messages[allocators_used] = unbuilt_message(class_name(info->type));
+    info->operator_new = pool[allocators_used++];
 }
 
 // A method bound straight from a member function pointer takes self as a
@@ -108,8 +220,9 @@ void guard_function(py::handle value) {
         return;
     }
     if (record->is_constructor) {
-        guard_constructor(function.ptr());
+        guard_dispatch(function.ptr(), &guarded_constructor);
     } else {
+        guard_dispatch(function.ptr(), &guarded_call);
         refuse_none_as_self(record);
     }
 }
@@ -179,17 +292,22 @@ void guard_class(py::handle cls) {
     }
     give_own_new(cls);
     refuse_foreign_class_assignment(cls);
+    refuse_unbuilt_conversions(cls);
 }
 
 }  // namespace
 
 void guard_bound_classes(py::module_& module) {
     std::vector<py::handle> classes;
-    const auto& registered = py::detail::get_internals().registered_types_py;
+    const auto& internals = py::detail::get_internals();
+    bound_metaclass = internals.default_metaclass;
+    const auto& registered = internals.registered_types_py;
     for (const auto item : py::reinterpret_borrow<py::dict>(module.attr("__dict__"))) {
         if (PyType_Check(item.second.ptr()) &&
             registered.count(reinterpret_cast<PyTypeObject*>(item.second.ptr())) != 0) {
             classes.push_back(item.second);
+        } else {
+            guard_function(item.second);
         }
     }
     for (const auto cls : classes) {

@@ -9,8 +9,9 @@ namespace py = pybind11;
 
 // The simulated camera plays the kit code that hands records and tools to
 // Python; it relies on the classes and NumPy types the two kit modules
-// register, so it imports both first.
-PYBIND11_MODULE(orvane_sim_py, m) {
+// register, so it imports both first. Like them, it refuses to be imported
+// by a subinterpreter where the interpreter lets a module say so.
+PYBIND11_MODULE(orvane_sim_py, m, py::multiple_interpreters::not_supported()) {
     py::module_::import("orvane_hal_py");
     py::module_::import("orvane_base_py");
     orvane::sim::register_events(m);

@@ -7,8 +7,10 @@
 #include <tuple>
 #include <utility>
 
+#include "calls_in_flight.h"
 #include "camera/tools/CameraToolRegisterWithCallback.h"
 #include "camera/tools/ToolFactory.h"
+#include "python_owner.h"
 #include "thread_call.h"
 
 namespace py = pybind11;
@@ -118,9 +120,34 @@ public:
     ToolInfo toolInfo() const { return tool_->getToolInfo(); }
     std::shared_ptr<CameraTool> tool() const { return tool_; }
 
+    // A Python tool may hold its own holder: the cycle through C++ is
+    // collectable once the collector sees the holder's reference to the
+    // tool. Only a sole owner's reference is the holder's to show.
+    int traverse(visitproc visit, void* arg) const {
+        if (tool_.use_count() == 1) {
+            Py_VISIT(python::python_owner(tool_));
+        }
+        return 0;
+    }
+
 private:
     std::shared_ptr<CameraTool> tool_;
 };
+
+// The collector breaks such a cycle by clearing the tool's attributes, so a
+// holder never needs clearing itself. A holder whose __init__ never ran has
+// nothing to show; only the framework's detail namespace tells that apart.
+void collect_through_holders(PyHeapTypeObject* heap_type) {
+    auto* type = &heap_type->ht_type;
+    type->tp_flags |= Py_TPFLAGS_HAVE_GC;
+    type->tp_traverse = [](PyObject* self, visitproc visit, void* arg) {
+        Py_VISIT(Py_TYPE(self));
+        if (!py::detail::is_holder_constructed(self)) {
+            return 0;
+        }
+        return py::handle(self).cast<const ToolHolder&>().traverse(visit, arg);
+    };
+}
 
 }  // namespace
 
@@ -142,8 +169,8 @@ void register_tools(py::module_& m) {
     // The binding layer would pass None as an empty pointer, which the
     // thread or the holder would then call through.
     m.def("tool_info_from_thread", &tool_info_from_thread, py::arg("tool").none(false));
-    register_thread_call_exit_hook();
-    py::class_<ToolHolder>(m, "ToolHolder")
+    orvane::python::wait_for_calls_at_exit();
+    py::class_<ToolHolder>(m, "ToolHolder", py::custom_type_setup(&collect_through_holders))
         .def(py::init<std::shared_ptr<CameraTool>>(), py::arg("tool").none(false))
         .def("tool_info", &ToolHolder::toolInfo)
         .def("tool", &ToolHolder::tool);

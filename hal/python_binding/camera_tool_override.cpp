@@ -50,6 +50,7 @@ ToolOverride::ToolOverride(const CameraTool& tool, const char* name) {
     }
     function_ = python_function(&tool, name);
     if (function_) {
+        in_flight_.emplace();
         running_overrides.push_back({&tool, name});
     }
 }

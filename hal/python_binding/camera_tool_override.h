@@ -2,9 +2,11 @@
 
 #include <pybind11/pybind11.h>
 
+#include <optional>
 #include <utility>
 
 #include "CameraTool.h"
+#include "calls_in_flight.h"
 
 namespace orvane::python {
 
@@ -15,7 +17,8 @@ namespace orvane::python {
 // without one. While an override runs, the same operation on the same tool
 // called again from the same thread finds none, so an override that reaches
 // itself (directly, through a helper or as a lambda) meets the pure-virtual
-// error instead of recursing without end.
+// error instead of recursing without end. The interpreter's exit waits for a
+// running override (see CallInFlight).
 class ToolOverride {
 public:
     ToolOverride(const CameraTool& tool, const char* name);
@@ -32,6 +35,7 @@ public:
 
 private:
     pybind11::object function_;
+    std::optional<CallInFlight> in_flight_;
 };
 
 }  // namespace orvane::python

@@ -5,6 +5,7 @@
 #include "CameraDescription.h"
 #include "RawEventStreamFormat.h"
 #include "bound_class_guards.h"
+#include "calls_in_flight.h"
 #include "camera_tool_binding.h"
 
 namespace py = pybind11;
@@ -75,11 +76,14 @@ void register_core(py::module_& m) {
 
 }  // namespace
 
-PYBIND11_MODULE(orvane_hal_py, m) {
+// The framework's state is the main interpreter's: where the interpreter
+// lets a module say so, a subinterpreter refuses to import it.
+PYBIND11_MODULE(orvane_hal_py, m, py::multiple_interpreters::not_supported()) {
     // Enumerations carry no docstring, not even the generated member list.
     py::options options;
     options.disable_enum_members_docstring();
     register_core(m);
     orvane::python::register_camera_tools(m);
+    orvane::python::wait_for_calls_at_exit();
     orvane::python::guard_bound_classes(m);
 }
