@@ -7,11 +7,16 @@ conversion, such as a NumPy float or a Decimal: it may be taken, and then it is
 stored as that conversion gives it).
 """
 
+import atexit
 import contextlib
 import math
 import operator
+import os
 import pickle
 import struct
+import threading
+import time
+import warnings
 from decimal import Decimal
 from fractions import Fraction
 
@@ -397,7 +402,29 @@ OBJECT_MAKERS = [
     sim.Camera,
     lambda: sim.ToolHolder(sim.make_tool("ROI")),
 ]
-bound_objects = st.sampled_from(OBJECT_MAKERS).map(lambda make: make())
+
+# Objects of every bound class whose C++ object was never built: kept by a
+# subclass's __init__ that stored self and failed before the bound __init__
+# ran, or made by __new__ alone.
+_kept_by_failed_init = []
+
+
+def half_built(cls):
+    class HalfBuilt(cls):
+        def __init__(self, *args, **kwargs):
+            _kept_by_failed_init.append(self)
+            raise RuntimeError("failed before the bound __init__")
+
+    with contextlib.suppress(RuntimeError):
+        HalfBuilt()
+    return _kept_by_failed_init.pop()
+
+
+unbuilt_objects = st.one_of(
+    st.builds(half_built, st.sampled_from(BOUND_CLASSES)),
+    st.sampled_from(BOUND_CLASSES).map(lambda cls: cls.__new__(cls)),
+)
+bound_objects = st.one_of(st.sampled_from(OBJECT_MAKERS).map(lambda make: make()), unbuilt_objects)
 selves = st.one_of(st.none(), bound_objects)
 # Small numbers only: a count or a size must not make a call allocate gigabytes.
 call_arguments = st.lists(
@@ -409,26 +436,83 @@ call_arguments = st.lists(
 )
 
 
+def _shown(value):
+    """The repr, which an object whose C++ object was never built may refuse."""
+    try:
+        return repr(value)
+    except TypeError:
+        return object.__repr__(value)
+
+
 def _assign_class(obj, cls):
     obj.__class__ = cls
 
 
+class SlowTool(PythonTool):
+    def getToolInfo(self):
+        time.sleep(0.01)
+        return hal.ToolInfo()
+
+
+class ForkedChildHung(BaseException):
+    """Ends the run: a child's exit that never ends is a failure, not a refusal."""
+
+
+def _fork_while_calling(tool, from_thread):
+    """Forks while another thread asks `tool`; the child must get through its exit."""
+
+    def ask():
+        with contextlib.suppress(Exception):
+            sim.tool_info_from_thread(tool) if from_thread else tool.get_tool_info()
+
+    threading.Thread(target=ask, daemon=True).start()
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", DeprecationWarning)  # forking with threads running
+        pid = os.fork()
+    if pid == 0:
+        atexit._run_exitfuncs()
+        os._exit(0)
+    for _ in range(1000):
+        ended, status = os.waitpid(pid, os.WNOHANG)
+        if ended:
+            assert os.waitstatus_to_exitcode(status) == 0
+            return
+        time.sleep(0.01)
+    os.kill(pid, 9)
+    os.waitpid(pid, 0)
+    raise ForkedChildHung
+
+
 mixed_calls = st.one_of(
     st.builds(
-        lambda named, self, args: (f"{named[0]}{(self, *args)!r}", lambda: named[1](self, *args)),
+        lambda named, self, args: (
+            f"{named[0]}({', '.join(map(_shown, (self, *args)))})",
+            lambda: named[1](self, *args),
+        ),
         st.sampled_from(BOUND_FUNCTIONS),
         selves,
         call_arguments,
     ),
     st.builds(
-        lambda obj, cls: (f"{obj!r}.__class__ = {cls!r}", lambda: _assign_class(obj, cls)),
+        lambda obj, cls: (f"{_shown(obj)}.__class__ = {cls!r}", lambda: _assign_class(obj, cls)),
         bound_objects,
         st.sampled_from([*BOUND_CLASSES, PythonTool, int]),
     ),
     st.builds(
-        lambda obj, protocol: (f"pickle {obj!r} {protocol}", lambda: pickle.dumps(obj, protocol)),
+        lambda obj, protocol: (
+            f"pickle {_shown(obj)} {protocol}",
+            lambda: pickle.dumps(obj, protocol),
+        ),
         bound_objects,
         st.integers(0, pickle.HIGHEST_PROTOCOL),
+    ),
+    st.builds(
+        lambda tool, from_thread: (
+            f"fork while asking {_shown(tool)} {'from a thread' if from_thread else 'directly'}",
+            lambda: _fork_while_calling(tool, from_thread),
+        ),
+        st.one_of(st.builds(SlowTool), bound_objects),
+        st.booleans(),
     ),
 )
 

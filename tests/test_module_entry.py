@@ -206,3 +206,58 @@ except TypeError as error:
             "<class 'orvane_base_py.MatrixData'>: their C++ objects are of different classes"
         ),
     ]
+
+
+# Kept by a subclass's __init__ that failed before the bound one ran, or made
+# by __new__ alone: every function given such an object as self, as an
+# argument, or inside a container refused it; each ended the process or read
+# memory that held no object. Each prints what was not refused so.
+def test_objects_whose_cpp_object_was_never_built_are_refused():
+    script = """
+never_built = "was never built: its class's __init__() did not complete"
+unbuilt = [make(cls) for cls in BOUND_CLASSES for make in (half_built, lambda c: c.__new__(c))]
+calls = [
+    (name, function)
+    for name, function in BOUND_FUNCTIONS
+    if not name.endswith(("__init__", "__setstate__", "__class__.fget", "__class__.fset"))
+]
+calls += [(f.__name__, f) for f in (sim.event2d_fields, sim.trigger_fields, sim.ToolHolder)]
+calls.append(("tool_info_from_thread", sim.tool_info_from_thread))
+in_a_list = ("in a list", lambda o: sim.make_tool("ROI", "", [("a", "", o)]))
+for obj in unbuilt:
+    records = isinstance(obj, (hal.IntParameterInfo, hal.EnumParameterInfo))
+    for name, call in calls + [in_a_list] if records else calls:
+        try:
+            call(obj)
+        except TypeError as error:
+            if never_built not in str(error):
+                print(name, type(obj).__mro__[1].__name__, error)
+        else:
+            print(name, type(obj).__mro__[1].__name__, "taken")
+"""
+    assert refusals_in_child(script) == []
+
+
+SUBINTERPRETERS = next(
+    (name for name in ("_interpreters", "_xxsubinterpreters") if importlib.util.find_spec(name)),
+    None,
+)
+
+
+# Python 3.11 gives a module no way to refuse them, and the import hangs.
+@pytest.mark.skipif(
+    sys.version_info < (3, 12) or SUBINTERPRETERS is None,
+    reason="the interpreter lets no module refuse subinterpreters",
+)
+@pytest.mark.parametrize("name", ["orvane_base_py", "orvane_hal_py", "orvane_sim_py"])
+def test_subinterpreters_cannot_import_the_modules(name):
+    script = f"""
+import {SUBINTERPRETERS} as interpreters
+try:
+    print(interpreters.run_string(interpreters.create(), "import {name}"))
+except Exception as error:
+    print(error)
+"""
+    child = run_in_child(script, timeout=60)
+    assert child.returncode == 0, child.stderr
+    assert f"module {name} does not support loading in subinterpreters" in child.stdout
