@@ -45,7 +45,8 @@ bool only_exiting_thread_runs() {
     }
 }
 
-// Lock held: the exception is raised when the thread next runs Python code.
+// With the interpreter lock held. Each thread sees the exception when it next
+// runs Python code.
 void raise_in_calls() {
     std::list<unsigned long> threads;
     {
