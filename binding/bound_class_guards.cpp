@@ -128,7 +128,7 @@ PyObject* guarded_constructor(PyObject* record, PyObject* const* args, size_t na
 #else
 bool refuse_unbuilt(PyObject* args, PyObject* kwargs, Py_ssize_t skip) {
     const Py_ssize_t count = PyTuple_GET_SIZE(args);
-    if (count > skip && !refuse_unbuilt(&PyTuple_GET_ITEM(args, skip), count - skip)) {
+    if (count > skip && !refuse_unbuilt(PySequence_Fast_ITEMS(args) + skip, count - skip)) {
         return false;
     }
     PyObject* key = nullptr;
