@@ -244,7 +244,7 @@ SUBINTERPRETERS = next(
 )
 
 
-# Python 3.11 lets no module refuse them (README, Known limits): the import hangs.
+# Before 3.12 Python lets no module refuse them (README, Known limits): the import hangs.
 @pytest.mark.skipif(sys.version_info < (3, 12) or not SUBINTERPRETERS, reason="cannot refuse")
 @pytest.mark.parametrize("name", ["orvane_base_py", "orvane_hal_py", "orvane_sim_py"])
 def test_subinterpreters_cannot_import_the_modules(name):
