@@ -131,8 +131,16 @@ tool = Polling("")
 ask = tool.get_tool_info if directly else lambda: sim.tool_info_from_thread(tool)
 threading.Thread(target=ask, daemon=True).start()
 polling.wait()
-if interrupted:
-    atexit.register(lambda: threading.Timer(0.2, signal.raise_signal, (signal.SIGINT,)).start())
+if interrupted:  # from a thread started before the exit, which starts none
+    exiting = threading.Event()
+
+    def interrupt():
+        exiting.wait()
+        time.sleep(0.2)  # well into the exit's wait
+        signal.raise_signal(signal.SIGINT)
+
+    threading.Thread(target=interrupt, daemon=True).start()
+    atexit.register(exiting.set)
 print("exiting")
 """
 
