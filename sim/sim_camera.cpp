@@ -264,7 +264,9 @@ std::unique_ptr<Camera> make_camera(const py::object& scene, std::string serial,
 
 void register_camera(py::module_& m) {
     py::class_<Stream>(m, "CameraStream")
-        .def("__iter__", [](py::object self) { return self; })
+        .def(
+            "__iter__", [](Stream& self) -> Stream& { return self; },
+            py::return_value_policy::reference)
         .def("__next__", &Stream::next);
     py::class_<Camera>(m, "Camera")
         .def(py::init(&make_camera), py::arg("scene") = "bar", py::kw_only(),
