@@ -86,7 +86,7 @@ public:
             return simulated_event(i, first, width, height);
         });
         next_event_t_ += n;
-        handed_out_.add(n, first, first + n - 1);
+        handed_out_.add(records.data(), n);
         return records;
     }
 
@@ -105,12 +105,11 @@ public:
         }
         Readout readout =
             emulator_.read(static_cast<uint64_t>(duration_us), read_tool_settings(tools_));
-        if (!readout.events.empty()) {
-            handed_out_.add(readout.events.size(), readout.events.front().t,
-                            readout.events.back().t);
-        }
-        return {records_to_numpy(std::move(readout.events)),
-                records_to_numpy(std::move(readout.triggers))};
+        Records records{records_to_numpy(std::move(readout.events)),
+                        records_to_numpy(std::move(readout.triggers))};
+        const auto& events = std::get<0>(records);
+        handed_out_.add(events.data(), static_cast<std::size_t>(events.size()));
+        return records;
     }
 
     // The scene as it is at the camera's clock.

@@ -41,12 +41,12 @@ CalibratorParameters simulated_calibration(const std::string& serial, int width,
     return parameters;
 }
 
-void HandedOutEvents::add(uint64_t count, uint64_t earliest_t, uint64_t latest_t) {
+void HandedOutEvents::add(const Event2D* events, std::size_t count) {
     if (count == 0) {
         return;
     }
-    start_t_ = count_ == 0 ? earliest_t : std::min(start_t_, earliest_t);
-    end_t_ = std::max(end_t_, latest_t + 1);
+    start_t_ = count_ == 0 ? events[0].t : std::min(start_t_, events[0].t);
+    end_t_ = std::max(end_t_, events[count - 1].t + 1);
     count_ += count;
 }
 

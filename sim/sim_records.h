@@ -1,10 +1,12 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "CalibratorParameters.h"
 #include "DvsFileInfo.h"
+#include "Event2D.h"
 
 namespace orvane::sim {
 
@@ -17,8 +19,8 @@ CalibratorParameters simulated_calibration(const std::string& serial, int width,
 // stretch of time stamps they cover.
 class HandedOutEvents {
 public:
-    // `count` events stamped from `earliest_t` to `latest_t`.
-    void add(uint64_t count, uint64_t earliest_t, uint64_t latest_t);
+    // `count` events in time-stamp order.
+    void add(const Event2D* events, std::size_t count);
 
     uint64_t count() const { return count_; }
     // The earliest time stamp, and one past the latest; both 0 before any event.

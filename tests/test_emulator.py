@@ -55,28 +55,24 @@ def test_stream_reads_one_slice_after_another(slice_us, duration_us, slices):
     for events, triggers in stream:
         expected = twin.read(min(slice_us, duration_us - twin.clock_us))
         assert [events.tobytes(), triggers.tobytes()] == [a.tobytes() for a in expected]
-    assert twin.clock_us == duration_us
-    assert next(stream, None) is None
-    assert round(twin.clock_us / slice_us + 0.49) == slices
+        slices -= 1
+    assert (slices, twin.clock_us, next(stream, None)) == (0, duration_us, None)
 
 
 def test_an_endless_stream_and_its_refusals():
     cam = camera()
     stream = cam.stream(250)
     assert iter(stream) is stream
-    pieces = [next(stream) for _ in range(5)]
-    assert cam.clock_us == 1250
-    assert sum(len(events) for events, _ in pieces) > 0
-    for args, message in (
+    assert sum(len(next(stream)[0]) for _ in range(5)) > 0
+    for args, error in (
         ((0,), "slice_us must be at least 1, got 0"),
-        ((10, -1), "duration_us must not be negative, got -1"),
+        ((1, -1), "duration_us must not be negative, got -1"),
     ):
-        with pytest.raises(ValueError, match=f"^{re.escape(message)}$"):
+        with pytest.raises(ValueError, match=f"^{re.escape(error)}$"):
             cam.stream(*args)
-    with pytest.raises(TypeError):
-        cam.stream(1.5)
-    with pytest.raises(TypeError):
-        sim.Camera("bar", "SIM-0002")
+    for refused in (lambda: cam.stream(1.5), lambda: sim.Camera("bar", "SIM-0002")):
+        with pytest.raises(TypeError):
+            refused()
     assert cam.clock_us == 1250
 
 
