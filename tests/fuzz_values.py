@@ -395,6 +395,7 @@ OBJECT_MAKERS = [
     base.DvsFileInfo,
     base.getLogger,
     sim.Camera,
+    lambda: sim.Camera(width=8, height=8).stream(5),
     lambda: sim.ToolHolder(sim.make_tool("ROI")),
 ]
 bound_objects = st.sampled_from(OBJECT_MAKERS).map(lambda make: make())
