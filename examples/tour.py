@@ -25,15 +25,28 @@ def describe_camera(camera):
     print("CAMERA_TYPE members:", list(hal.CAMERA_TYPE.__members__))
 
 
-def show_events(camera):
-    section("DVS events as a NumPy structured array")
-    events = camera.events(5)
+def stream_the_sensor(camera):
+    section("Streaming the emulated sensor")
+    print(repr(camera))
+    camera.tool(hal.TRIGGER_IN).set_param("enable", True)
+    for events, triggers in camera.stream(10_000, 50_000):
+        on = np.count_nonzero(events["polarity"])
+        edges = triggers["timestamp"].tolist()
+        print(f"up to {camera.clock_us:>5} us: {len(events):>6} events ({on} ON), edges at {edges}")
     print("fields:", events.dtype.names, "bytes per event:", events.dtype.itemsize)
-    print(events)
     print("read in C++ from the first element:", sim.event2d_fields(events[0]))
+    print(repr(camera))
+    xytp = np.empty(len(events), [("x", "<u2"), ("y", "<u2"), ("t", "<i8"), ("p", "i1")])
+    xytp["x"], xytp["y"], xytp["t"] = events["x"], events["y"], events["timestamp"]
+    xytp["p"] = 2 * events["polarity"].astype(np.int8) - 1
+    print("as (x, y, t, p) with signed polarity:", xytp[:3].tolist())
+
+
+def show_test_patterns(camera):
+    section("Test patterns, unrelated to the scene: events(n) and triggers(n)")
+    print(camera.events(5))
     event = sim.event2d(3, 4, 1, 5000)
     print("one Event2D record:", event.x, event.y, event.p, event.t)
-    section("Trigger events")
     print(camera.triggers(3))
 
 
@@ -67,8 +80,8 @@ def show_records(camera):
     print(calibration)
     print(repr(calibration.camera_matrix), calibration.camera_matrix.data)
     print(calibration.affine_matrix)
-    camera.events(100)
-    print(camera.file_info())
+    info = camera.file_info()
+    print(info, "events handed out:", info.max_events, "up to", info.end_timestamp, "us")
 
 
 def log_at_each_level():
@@ -151,7 +164,7 @@ ROI_LABEL = "ROI 640 x 360 at (160, 180)"
 
 def read_bar(tool_values):
     """A new camera on the bar scene, its tools set as given, read for READ_US."""
-    camera = sim.Camera(scene="bar", seed=0)
+    camera = sim.Camera("bar", seed=0)
     camera.read(300_000)  # the bar reaches the middle of the sensor
     for (tool_type, name), value in tool_values.items():
         camera.tool(tool_type).set_param(name, value)
@@ -220,10 +233,11 @@ def emulate_a_sensor(picture):
 
 
 def main(picture):
-    camera = sim.Camera()
+    camera = sim.Camera("bar")
+    stream_the_sensor(camera)
     describe_camera(camera)
     show_tools(camera)
-    show_events(camera)
+    show_test_patterns(camera)
     parse_stream_format(camera)
     draw_aps_frame(camera)
     show_records(camera)

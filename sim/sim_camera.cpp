@@ -3,10 +3,13 @@
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -32,14 +35,30 @@ namespace {
 
 constexpr uint64_t kFirstEventT = 1000;
 constexpr uint64_t kFirstTriggerT = 2000;
-constexpr uint64_t kFirstFrameT = 0;
+// More worker threads than this only cost memory on any machine we know.
+constexpr int64_t kMostThreads = 1024;
+
+using Records = std::tuple<py::array_t<Event2D>, py::array_t<EventTriggerIn>>;
+
+// A serial given as bytes need not be UTF-8; repr() shows such bytes as \xnn.
+py::str readable(const std::string& text) {
+    const auto decoded = py::reinterpret_steal<py::str>(PyUnicode_DecodeUTF8(
+        text.data(), static_cast<Py_ssize_t>(text.size()), "backslashreplace"));
+    if (!decoded) {
+        throw py::error_already_set();
+    }
+    return decoded;
+}
 
 class Camera {
 public:
-    Camera(std::string serial, std::unique_ptr<Scene> scene, uint64_t seed)
+    Camera(std::string serial, std::string scene_text, std::unique_ptr<Scene> scene, uint64_t seed,
+           unsigned threads)
         : serial_(std::move(serial)),
-          emulator_(std::move(scene), seed),
-          tools_(make_camera_tools()) {}
+          scene_text_(std::move(scene_text)),
+          emulator_(std::move(scene), seed, threads),
+          tools_(make_camera_tools({static_cast<uint32_t>(emulator_.width()),
+                                    static_cast<uint32_t>(emulator_.height())})) {}
 
     CameraDescription description() const {
         CameraDescription description;
@@ -61,9 +80,13 @@ public:
     // refused count, which no buffer can hold, leaves the stream as it was.
     py::array_t<Event2D> events(std::size_t n) {
         const uint64_t first = next_event_t_;
-        auto records = records_to_numpy<Event2D>(
-            n, [first](std::size_t i) { return simulated_event(i, first); });
+        const int width = emulator_.width();
+        const int height = emulator_.height();
+        auto records = records_to_numpy<Event2D>(n, [first, width, height](std::size_t i) {
+            return simulated_event(i, first, width, height);
+        });
         next_event_t_ += n;
+        handed_out_.add(records.data(), n);
         return records;
     }
 
@@ -75,21 +98,27 @@ public:
         return records;
     }
 
-    std::tuple<py::array_t<Event2D>, py::array_t<EventTriggerIn>> read(int64_t duration_us) {
+    Records read(int64_t duration_us) {
         if (duration_us < 0) {
             throw py::value_error("duration_us must not be negative, got " +
                                   std::to_string(duration_us));
         }
         Readout readout =
             emulator_.read(static_cast<uint64_t>(duration_us), read_tool_settings(tools_));
-        return {records_to_numpy(std::move(readout.events)),
-                records_to_numpy(std::move(readout.triggers))};
+        Records records{records_to_numpy(std::move(readout.events)),
+                        records_to_numpy(std::move(readout.triggers))};
+        const auto& events = std::get<0>(records);
+        handed_out_.add(events.data(), static_cast<std::size_t>(events.size()));
+        return records;
     }
 
     // The scene as it is at the camera's clock.
-    ApsFrame frame() const {
-        return grayscale_frame(emulator_.frame(), emulator_.width(), emulator_.height(),
-                               emulator_.clock_us(), emulator_.clock_us());
+    ApsFrame frame() {
+        const uint64_t t = emulator_.clock_us();
+        ApsFrame frame =
+            grayscale_frame(emulator_.frame(), emulator_.width(), emulator_.height(), t, t);
+        first_frame_t_ = first_frame_t_.value_or(t);
+        return frame;
     }
 
     uint64_t clock_us() const { return emulator_.clock_us(); }
@@ -99,8 +128,15 @@ public:
     }
 
     DvsFileInfo file_info() const {
-        return simulated_file_info(serial_, kFirstEventT, next_event_t_, kFirstFrameT,
+        return simulated_file_info(serial_, handed_out_, first_frame_t_.value_or(0),
                                    emulator_.width(), emulator_.height());
+    }
+
+    std::string repr() const {
+        return "<orvane_sim_py.Camera scene=" + scene_text_ +
+               " serial=" + py::repr(readable(serial_)).cast<std::string>() + " " +
+               std::to_string(emulator_.width()) + "x" + std::to_string(emulator_.height()) +
+               " clock_us=" + std::to_string(emulator_.clock_us()) + ">";
     }
 
     const std::vector<std::shared_ptr<CameraTool>>& tools() const { return tools_; }
@@ -119,32 +155,131 @@ public:
 
 private:
     std::string serial_;
+    std::string scene_text_;
     Emulator emulator_;
     uint64_t next_event_t_ = kFirstEventT;
     uint64_t next_trigger_t_ = kFirstTriggerT;
+    HandedOutEvents handed_out_;
+    std::optional<uint64_t> first_frame_t_;
     std::vector<std::shared_ptr<CameraTool>> tools_;
 };
 
-std::unique_ptr<Camera> make_camera(std::string serial, const py::object& scene, uint64_t seed,
+// Reads the camera one slice of its clock at a time. A duration that is no
+// multiple of the slice ends with the shorter rest. A slice that fails to
+// read leaves it still to come, as read() leaves the camera.
+class Stream {
+public:
+    Stream(py::object camera, uint64_t slice_us, std::optional<uint64_t> duration_us)
+        : camera_(std::move(camera)), slice_us_(slice_us), remaining_us_(duration_us) {}
+
+    Records next() {
+        if (remaining_us_ && *remaining_us_ == 0) {
+            throw py::stop_iteration();
+        }
+        // Taken before the read, which may let another thread in to take the next one.
+        const uint64_t slice_us = remaining_us_ ? std::min(slice_us_, *remaining_us_) : slice_us_;
+        if (remaining_us_) {
+            *remaining_us_ -= slice_us;
+        }
+        try {
+            return camera_.cast<Camera&>().read(static_cast<int64_t>(slice_us));
+        } catch (...) {
+            if (remaining_us_) {
+                *remaining_us_ += slice_us;
+            }
+            throw;
+        }
+    }
+
+private:
+    py::object camera_;
+    uint64_t slice_us_;
+    std::optional<uint64_t> remaining_us_;
+};
+
+Stream make_stream(Camera& camera, int64_t slice_us, std::optional<int64_t> duration_us) {
+    if (slice_us < 1) {
+        throw py::value_error("slice_us must be at least 1, got " + std::to_string(slice_us));
+    }
+    if (duration_us && *duration_us < 0) {
+        throw py::value_error("duration_us must not be negative, got " +
+                              std::to_string(*duration_us));
+    }
+    std::optional<uint64_t> remaining_us;
+    if (duration_us) {
+        remaining_us = static_cast<uint64_t>(*duration_us);
+    }
+    // The Python object that holds the camera, which the stream keeps alive.
+    return Stream(py::cast(&camera, py::return_value_policy::reference),
+                  static_cast<uint64_t>(slice_us), remaining_us);
+}
+
+unsigned thread_count(const std::optional<int64_t>& threads) {
+    if (!threads) {
+        return std::max(1u, std::thread::hardware_concurrency());
+    }
+    if (*threads < 1 || *threads > kMostThreads) {
+        throw py::value_error("threads must be 1 to " + std::to_string(kMostThreads) +
+                              ", or None for every core, got " + std::to_string(*threads));
+    }
+    return static_cast<unsigned>(*threads);
+}
+
+// How repr() names the scene: a built-in scene by its name, a user's by its kind.
+std::string scene_text(const py::object& scene) {
+    if (py::isinstance<py::str>(scene)) {
+        return py::repr(scene).cast<std::string>();
+    }
+    if (py::isinstance<py::array>(scene) || py::isinstance<py::sequence>(scene)) {
+        return "frames";
+    }
+    return "iterator";
+}
+
+// A name that is no scene is most likely a serial given where the scene goes.
+std::unique_ptr<Scene> scene_or_hint(const py::object& scene, const py::object& frame_times_us,
+                                     std::optional<int> width, std::optional<int> height) {
+    try {
+        return scene_from_python(scene, frame_times_us, width, height);
+    } catch (const std::invalid_argument& error) {
+        if (!py::isinstance<py::str>(scene)) {
+            throw;
+        }
+        throw py::value_error(std::string(error.what()) +
+                              "; a serial number goes by keyword: Camera(serial=...)");
+    }
+}
+
+std::unique_ptr<Camera> make_camera(const py::object& scene, std::string serial, uint64_t seed,
                                     const py::object& frame_times_us, std::optional<int> width,
-                                    std::optional<int> height) {
-    return std::make_unique<Camera>(std::move(serial),
-                                    scene_from_python(scene, frame_times_us, width, height), seed);
+                                    std::optional<int> height, std::optional<int64_t> threads) {
+    const unsigned thread_total = thread_count(threads);
+    return std::make_unique<Camera>(std::move(serial), scene_text(scene),
+                                    scene_or_hint(scene, frame_times_us, width, height), seed,
+                                    thread_total);
 }
 
 }  // namespace
 
 void register_camera(py::module_& m) {
+    py::class_<Stream>(m, "CameraStream")
+        .def(
+            "__iter__", [](Stream& self) -> Stream& { return self; },
+            py::return_value_policy::reference)
+        .def("__next__", &Stream::next);
     py::class_<Camera>(m, "Camera")
-        .def(py::init(&make_camera), py::arg("serial") = "SIM-0001", py::arg("scene") = "bar",
-             py::arg("seed") = 0, py::kw_only(), py::arg("frame_times_us") = py::none(),
-             py::arg("width") = py::none(), py::arg("height") = py::none())
+        .def(py::init(&make_camera), py::arg("scene") = "bar", py::kw_only(),
+             py::arg("serial") = "SIM-0001", py::arg("seed") = 0,
+             py::arg("frame_times_us") = py::none(), py::arg("width") = py::none(),
+             py::arg("height") = py::none(), py::arg("threads") = py::none())
+        .def("__repr__", &Camera::repr)
         .def_property_readonly("serial", &Camera::serial)
         .def_property_readonly("clock_us", &Camera::clock_us)
         .def("description", &Camera::description)
         .def("events", &Camera::events, py::arg("n"))
         .def("triggers", &Camera::triggers, py::arg("n"))
         .def("read", &Camera::read, py::arg("duration_us"))
+        .def("stream", &make_stream, py::arg("slice_us"), py::arg("duration_us") = py::none())
         .def("tools", &Camera::tools)
         .def("tool", &Camera::tool, py::arg("tool_type"))
         .def("stream_format", &Camera::stream_format)

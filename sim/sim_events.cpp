@@ -9,10 +9,10 @@ namespace py = pybind11;
 
 namespace orvane::sim {
 
-Event2D simulated_event(std::size_t i, uint64_t first_t) {
-    return make_event2d(static_cast<uint16_t>(i % kSensorWidth),
-                        static_cast<uint16_t>(i % kSensorHeight), static_cast<uint8_t>(i % 2),
-                        first_t + i);
+Event2D simulated_event(std::size_t i, uint64_t first_t, int width, int height) {
+    return make_event2d(static_cast<uint16_t>(i % static_cast<std::size_t>(width)),
+                        static_cast<uint16_t>(i % static_cast<std::size_t>(height)),
+                        static_cast<uint8_t>(i % 2), first_t + i);
 }
 
 EventTriggerIn simulated_trigger(std::size_t i, uint64_t first_t) {

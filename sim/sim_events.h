@@ -11,12 +11,13 @@
 
 #include "Event2D.h"
 #include "EventTriggerIn.h"
+#include "camera/tools/ToolFactory.h"
 
 namespace orvane::sim {
 
-// Sensor geometry of the simulated camera.
-constexpr int kSensorWidth = 1280;
-constexpr int kSensorHeight = 720;
+// The sensor of a camera that is given no other size: the tools' own.
+constexpr int kSensorWidth = static_cast<int>(SensorSize{}.width);
+constexpr int kSensorHeight = static_cast<int>(SensorSize{}.height);
 
 // Zeroes the bytes of a record that belong to no field, so that the bytes
 // NumPy sees (tobytes, numpy.save) are the fields and nothing else.
@@ -60,8 +61,10 @@ pybind11::array_t<Record> records_to_numpy(std::size_t n, Fill fill) {
     return records_to_numpy(std::move(records));
 }
 
-// Record i of the simulated DVS stream, stamped `first_t + i`.
-Event2D simulated_event(std::size_t i, uint64_t first_t);
+// Record i of the simulated DVS stream of a `width` x `height` sensor,
+// stamped `first_t + i`.
+Event2D simulated_event(std::size_t i, uint64_t first_t, int width = kSensorWidth,
+                        int height = kSensorHeight);
 
 // Record i of the simulated trigger stream, stamped `first_t + i`.
 EventTriggerIn simulated_trigger(std::size_t i, uint64_t first_t);

@@ -1,5 +1,6 @@
 #include "sim_records.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -40,14 +41,22 @@ CalibratorParameters simulated_calibration(const std::string& serial, int width,
     return parameters;
 }
 
-DvsFileInfo simulated_file_info(const std::string& serial, uint64_t first_event_t,
-                                uint64_t next_event_t, uint64_t first_frame_t, int width,
-                                int height) {
+void HandedOutEvents::add(const Event2D* events, std::size_t count) {
+    if (count == 0) {
+        return;
+    }
+    start_t_ = count_ == 0 ? events[0].t : std::min(start_t_, events[0].t);
+    end_t_ = std::max(end_t_, events[count - 1].t + 1);
+    count_ += count;
+}
+
+DvsFileInfo simulated_file_info(const std::string& serial, const HandedOutEvents& events,
+                                uint64_t first_frame_t, int width, int height) {
     DvsFileInfo info;
-    info.start_timestamp = first_event_t;
-    info.end_timestamp = next_event_t;
+    info.start_timestamp = events.start_t();
+    info.end_timestamp = events.end_t();
     info.aps_start_timestamp = first_frame_t;
-    info.max_events = next_event_t - first_event_t;
+    info.max_events = events.count();
     info.dvs_width = width;
     info.dvs_height = height;
     info.serial_number = serial;

@@ -151,12 +151,12 @@ void collect_through_holders(PyHeapTypeObject* heap_type) {
 
 }  // namespace
 
-std::vector<std::shared_ptr<CameraTool>> make_camera_tools() {
+std::vector<std::shared_ptr<CameraTool>> make_camera_tools(SensorSize sensor) {
     const auto bank = make_register_bank();
     std::vector<std::shared_ptr<CameraTool>> tools;
     for (const char* kind :
          {"Biases", "TriggerIn", "AntiFlicker", "EventTrailFilter", "EventRateControl", "ROI"}) {
-        tools.push_back(make_imx636_tool(kind, "", default_parameters(kind), bank));
+        tools.push_back(make_imx636_tool(kind, "", default_parameters(kind, sensor), bank, sensor));
     }
     return tools;
 }

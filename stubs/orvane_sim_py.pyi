@@ -4,14 +4,16 @@ import numpy.typing
 import orvane_base_py
 import orvane_hal_py
 import typing
-__all__: list[str] = ['Camera', 'ToolHolder', 'event2d', 'event2d_array', 'event2d_fields', 'make_registry_tool', 'make_tool', 'record_formats', 'tool_info_from_thread', 'trigger', 'trigger_array', 'trigger_fields']
+__all__: list[str] = ['Camera', 'CameraStream', 'ToolHolder', 'event2d', 'event2d_array', 'event2d_fields', 'make_registry_tool', 'make_tool', 'record_formats', 'tool_info_from_thread', 'trigger', 'trigger_array', 'trigger_fields']
 class Camera:
     @staticmethod
     def __new__(type, *args, **kwargs):
         """
         Create and return a new object.  See help(type) for accurate signature.
         """
-    def __init__(self, serial: str = 'SIM-0001', scene: typing.Any = 'bar', seed: typing.SupportsInt | typing.SupportsIndex = 0, *, frame_times_us: typing.Any = None, width: typing.SupportsInt | typing.SupportsIndex | None = None, height: typing.SupportsInt | typing.SupportsIndex | None = None) -> None:
+    def __init__(self, scene: typing.Any = 'bar', *, serial: str = 'SIM-0001', seed: typing.SupportsInt | typing.SupportsIndex = 0, frame_times_us: typing.Any = None, width: typing.SupportsInt | typing.SupportsIndex | None = None, height: typing.SupportsInt | typing.SupportsIndex | None = None, threads: typing.SupportsInt | typing.SupportsIndex | None = None) -> None:
+        ...
+    def __repr__(self) -> str:
         ...
     def calibration(self) -> orvane_base_py.CalibratorParameters:
         ...
@@ -24,6 +26,8 @@ class Camera:
     def frame(self) -> orvane_base_py.ApsFrame:
         ...
     def read(self, duration_us: typing.SupportsInt | typing.SupportsIndex) -> tuple[numpy.typing.NDArray[orvane_base_py.Event2D], numpy.typing.NDArray[orvane_base_py.EventTriggerIn]]:
+        ...
+    def stream(self, slice_us: typing.SupportsInt | typing.SupportsIndex, duration_us: typing.SupportsInt | typing.SupportsIndex | None = None) -> CameraStream:
         ...
     def stream_format(self) -> orvane_hal_py.RawEventStreamFormat:
         ...
@@ -38,6 +42,16 @@ class Camera:
         ...
     @property
     def serial(self) -> str:
+        ...
+class CameraStream:
+    @staticmethod
+    def __new__(type, *args, **kwargs):
+        """
+        Create and return a new object.  See help(type) for accurate signature.
+        """
+    def __iter__(self) -> CameraStream:
+        ...
+    def __next__(self) -> tuple[numpy.typing.NDArray[orvane_base_py.Event2D], numpy.typing.NDArray[orvane_base_py.EventTriggerIn]]:
         ...
 class ToolHolder:
     @staticmethod

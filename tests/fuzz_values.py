@@ -401,6 +401,7 @@ OBJECT_MAKERS = [
     base.DvsFileInfo,
     base.getLogger,
     sim.Camera,
+    lambda: sim.Camera(width=8, height=8).stream(5),
     lambda: sim.ToolHolder(sim.make_tool("ROI")),
 ]
 

@@ -225,7 +225,7 @@ def test_bad_affine_matrix_leaves_the_record_unchanged(value, error, message):
 
 
 def test_simulated_camera_calibration():
-    p = sim.Camera("CAL-7").calibration()
+    p = sim.Camera(serial="CAL-7").calibration()
     assert repr(p) == "CalibratorParameters(camera_serial='CAL-7', dvs=1280x720, aps=1280x720)"
     assert repr(p.camera_matrix) == "MatrixData(3x3, type=6, data_len=9)"
     assert p.camera_matrix.data[2] == 640.0

@@ -1,5 +1,8 @@
 """The simulated camera as an emulator: scenes, the pixel model and the tools acting on it."""
 
+import gc
+import re
+
 import numpy as np
 import orvane_hal_py as hal
 import orvane_sim_py as sim
@@ -8,8 +11,8 @@ import pytest
 SMALL = {"width": 64, "height": 48}
 
 
-def camera(scene="bar", seed=0, **size):
-    return sim.Camera(scene=scene, seed=seed, **(size or SMALL))
+def camera(scene="bar", seed=0, **options):
+    return sim.Camera(scene=scene, seed=seed, **{**SMALL, **options})
 
 
 def tool_set(cam, tool_type, **values):
@@ -41,6 +44,45 @@ def test_read_covers_the_next_stretch_of_the_clock(scene):
         assert events["x"].max() < 64
         assert events["y"].max() < 48
     assert len(cam.read(0)[0]) == 0
+
+
+@pytest.mark.parametrize(
+    ("slice_us", "duration_us", "slices"), [(300, 900, 3), (400, 1000, 3), (7, 0, 0)]
+)
+def test_stream_reads_one_slice_after_another(slice_us, duration_us, slices):
+    stream, twin = camera().stream(slice_us, duration_us), camera()
+    gc.collect()  # the stream keeps its camera
+    for events, triggers in stream:
+        expected = twin.read(min(slice_us, duration_us - twin.clock_us))
+        assert [events.tobytes(), triggers.tobytes()] == [a.tobytes() for a in expected]
+        slices -= 1
+    assert (slices, twin.clock_us, next(stream, None)) == (0, duration_us, None)
+
+
+def test_an_endless_stream_and_its_refusals():
+    cam = camera()
+    stream = cam.stream(250)
+    assert iter(stream) is stream
+    assert sum(len(next(stream)[0]) for _ in range(5)) > 0
+    for args, error in (
+        ((0,), "slice_us must be at least 1, got 0"),
+        ((1, -1), "duration_us must not be negative, got -1"),
+    ):
+        with pytest.raises(ValueError, match=f"^{re.escape(error)}$"):
+            cam.stream(*args)
+    for refused in (lambda: cam.stream(1.5), lambda: sim.Camera("bar", "SIM-0002")):
+        with pytest.raises(TypeError):
+            refused()
+    assert cam.clock_us == 1250
+
+
+def test_repr_names_scene_size_and_clock():
+    cam = sim.Camera("dots", serial="S-1", width=32, height=24)
+    cam.read(500)
+    frames = sim.Camera(np.zeros((1, 4, 6), np.uint8), frame_times_us=[0])
+    assert repr(cam) == "<orvane_sim_py.Camera scene='dots' serial='S-1' 32x24 clock_us=500>"
+    assert repr(frames) == "<orvane_sim_py.Camera scene=frames serial='SIM-0001' 6x4 clock_us=0>"
+    assert repr(sim.Camera()).endswith(" 1280x720 clock_us=0>")
 
 
 def test_arrays_are_handed_over_without_a_copy():
@@ -229,7 +271,16 @@ def test_raising_a_bias_lowers_its_count(scene, bias, low, high, counted):
         (
             {"scene": "sunset"},
             ValueError,
-            "Unknown scene 'sunset': the built-in scenes are bar, dots, still, flicker",
+            (
+                "Unknown scene 'sunset': the built-in scenes are bar, dots, still, flicker; "
+                "a serial number goes by keyword: Camera(serial=...)"
+            ),
+        ),
+        ({"threads": 0}, ValueError, "threads must be 1 to 1024, or None for every core, got 0"),
+        (
+            {"threads": 1025},
+            ValueError,
+            "threads must be 1 to 1024, or None for every core, got 1025",
         ),
         ({"scene": "bar", "width": 0}, ValueError, "width must be 1 to 65535, got 0"),
         (

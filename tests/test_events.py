@@ -145,7 +145,12 @@ def test_camera_streams_keep_their_time_stamps_increasing():
     assert list(first["timestamp"]) + list(second["timestamp"]) == [1000, 1001, 1002, 1003, 1004]
     triggers = np.concatenate([camera.triggers(2), camera.triggers(2)])
     assert list(triggers["timestamp"]) == [2000, 2001, 2002, 2003]
-    assert sim.Camera("SIM-0042").description().serial == "SIM-0042"
+    assert sim.Camera(serial="SIM-0042").description().serial == "SIM-0042"
+    pattern = sim.Camera(width=5, height=3).events(7)
+    assert (pattern["x"].tolist(), pattern["y"].tolist()) == (
+        [0, 1, 2, 3, 4, 0, 1],
+        [0, 1, 2, 0, 1, 2, 0],
+    )
 
 
 def padding_bytes(records, fields_end):

@@ -1,3 +1,4 @@
+import numpy as np
 import orvane_base_py as base
 import orvane_sim_py as sim
 import pytest
@@ -63,10 +64,20 @@ def test_serial_number_text():
         repr(info)
 
 
-def test_simulated_camera_file_info():
-    camera = sim.Camera("REC-1")
-    assert repr(camera.file_info()) == "DvsFileInfo(start_timestamp=1000, serial_number='REC-1')"
-    camera.events(5)
+def test_simulated_camera_file_info_covers_everything_handed_out():
+    camera = sim.Camera(serial="REC-1", width=64, height=48)
     info = camera.file_info()
-    assert (info.end_timestamp, info.max_events) == (1005, 5)
-    assert (info.dvs_width, info.dvs_height) == (1280, 720)
+    assert repr(info) == "DvsFileInfo(start_timestamp=0, serial_number='REC-1')"
+    assert (info.end_timestamp, info.max_events, info.aps_start_timestamp) == (0, 0, 0)
+    read = camera.read(900)[0]
+    streamed = [events for events, _ in camera.stream(300, 900)]
+    camera.frame()
+    pattern = camera.events(5)
+    camera.triggers(3), camera.read(0), camera.frame()
+    stamps = np.concatenate([read, *streamed, pattern])["timestamp"]
+    assert len(read) > 0
+    assert stamps.max() > pattern["timestamp"].max()
+    info = camera.file_info()
+    assert (info.start_timestamp, info.end_timestamp) == (stamps.min(), stamps.max() + 1)
+    assert (info.max_events, info.aps_start_timestamp) == (len(stamps), 1800)
+    assert (info.dvs_width, info.dvs_height) == (64, 48)

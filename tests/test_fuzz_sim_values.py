@@ -223,9 +223,9 @@ def test_camera_takes_only_a_text_serial_counts_and_tool_types(serial, n, tool_t
     verdict, serial_bytes = text_verdict(serial)
     if verdict is REFUSE:
         with pytest.raises(TypeError):
-            sim.Camera(serial)
+            sim.Camera(serial=serial)
         return
-    camera = sim.Camera(serial)
+    camera = sim.Camera(serial=serial)
     expected_serial = read_text(serial_bytes)
     if expected_serial is UnicodeDecodeError:
         with pytest.raises(UnicodeDecodeError):

@@ -116,6 +116,20 @@ def test_camera_hands_out_its_tools_once_in_type_order():
     assert camera.tool(hal.APS_CTRL) is None
 
 
+@pytest.mark.parametrize(("width", "height"), [(320, 240), (2560, 1440)])
+def test_the_camera_window_spans_its_sensor(width, height, stderr_lines):
+    roi = sim.Camera(width=width, height=height).tool(hal.ROI)
+    for name, size in {"x": width, "y": height, "x_width": width, "y_height": height}.items():
+        _, record = roi.get_param_info(name)
+        full = (1, size, size) if name.endswith(("width", "height")) else (0, size - 1, 0)
+        assert (record.min, record.max, record.default_value) == full
+        assert roi.set_param(name, full[2]) is True
+    assert stderr_lines() == []
+    assert roi.set_param("x", max(width, 500)) is False
+    assert roi.set_param("x_width", width + 1) is False
+    assert len(stderr_lines()) == 2
+
+
 def test_every_default_parameter_starts_at_its_default():
     for tool in sim.Camera().tools():
         for name, basic in tool.get_all_param_info().items():

@@ -5,14 +5,14 @@ from pathlib import Path
 TOUR = Path(__file__).resolve().parents[1] / "examples" / "tour.py"
 
 SECTIONS = [
+    "Streaming the emulated sensor",
     "Camera description",
     "Camera tools",
     "Reading and setting tool parameters",
     "A refused value (the kit explains why on stderr)",
     "A tool with parameters of your own",
     "A tool written in Python",
-    "DVS events as a NumPy structured array",
-    "Trigger events",
+    "Test patterns, unrelated to the scene: events(n) and triggers(n)",
     "Raw event stream format",
     "APS frames and their NumPy view",
     "Calibration and recording records",

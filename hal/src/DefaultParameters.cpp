@@ -153,15 +153,18 @@ std::vector<ParameterEntry> default_event_trail_filter_parameters() {
     };
 }
 
-std::vector<ParameterEntry> default_roi_parameters() {
+std::vector<ParameterEntry> default_roi_parameters(SensorSize sensor) {
+    const auto width = static_cast<int32_t>(sensor.width);
+    const auto height = static_cast<int32_t>(sensor.height);
     return {
         bool_parameter("enable", "Apply the window", false, kRoiBlock + 0x0),
         enum_parameter("mode", "Keep the events inside the window (ROI) or outside it (RONI)",
                        {"ROI", "RONI"}, "ROI", kRoiBlock + 0x4),
-        int_parameter("x", "Left column of the window", 0, 1279, 0, "px", kRoiBlock + 0x8),
-        int_parameter("y", "Top row of the window", 0, 719, 0, "px", kRoiBlock + 0xC),
-        int_parameter("x_width", "Width of the window", 1, 1280, 1280, "px", kRoiBlock + 0x10),
-        int_parameter("y_height", "Height of the window", 1, 720, 720, "px", kRoiBlock + 0x14),
+        int_parameter("x", "Left column of the window", 0, width - 1, 0, "px", kRoiBlock + 0x8),
+        int_parameter("y", "Top row of the window", 0, height - 1, 0, "px", kRoiBlock + 0xC),
+        int_parameter("x_width", "Width of the window", 1, width, width, "px", kRoiBlock + 0x10),
+        int_parameter("y_height", "Height of the window", 1, height, height, "px",
+                      kRoiBlock + 0x14),
     };
 }
 

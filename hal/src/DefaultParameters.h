@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "camera/tools/CameraToolPrivate.h"
+#include "camera/tools/ToolFactory.h"
 
 namespace orvane {
 
@@ -13,6 +14,7 @@ std::vector<ParameterEntry> default_trigger_in_parameters();
 std::vector<ParameterEntry> default_anti_flicker_parameters();
 std::vector<ParameterEntry> default_event_rate_control_parameters();
 std::vector<ParameterEntry> default_event_trail_filter_parameters();
-std::vector<ParameterEntry> default_roi_parameters();
+// The window covers the whole sensor by default and can cover no more.
+std::vector<ParameterEntry> default_roi_parameters(SensorSize sensor);
 
 }  // namespace orvane

@@ -71,30 +71,49 @@ std::shared_ptr<CameraTool> make_event_trail_filter(const std::string& prefix,
 }
 
 std::shared_ptr<CameraTool> make_roi(const std::string& prefix, const Parameters& params,
-                                     std::shared_ptr<RegisterBank> bank) {
+                                     std::shared_ptr<RegisterBank> bank, SensorSize sensor) {
     auto tool = build_listed<Imx636ROI>(prefix, params, std::move(bank));
     tool->window_count = 1;
     tool->mode = "ROI";
     tool->modes = {"ROI", "RONI"};
-    tool->sensor_width = 1280;
-    tool->sensor_height = 720;
+    tool->sensor_width = sensor.width;
+    tool->sensor_height = sensor.height;
     return tool;
 }
 
+using MakeTool = std::function<std::shared_ptr<CameraTool>(
+    const std::string&, const Parameters&, std::shared_ptr<RegisterBank>, SensorSize)>;
+
+// Only the ROI depends on the sensor's size; the other tools are the same on every sensor.
+template <auto Defaults>
+Parameters same_defaults(SensorSize /*sensor*/) {
+    return Defaults();
+}
+
+template <auto Make>
+std::shared_ptr<CameraTool> same_tool(const std::string& prefix, const Parameters& params,
+                                      std::shared_ptr<RegisterBank> bank, SensorSize /*sensor*/) {
+    return Make(prefix, params, std::move(bank));
+}
+
 struct ToolKind {
-    std::function<Parameters()> defaults;
-    std::function<std::shared_ptr<CameraTool>(const std::string&, const Parameters&,
-                                              std::shared_ptr<RegisterBank>)>
-        make;
+    std::function<Parameters(SensorSize)> defaults;
+    MakeTool make;
 };
 
 const std::map<std::string, ToolKind>& tool_kinds() {
     static const std::map<std::string, ToolKind> kinds = {
-        {"Biases", {default_bias_parameters, build<Imx636Biases>}},
-        {"TriggerIn", {default_trigger_in_parameters, build_listed<Imx636TriggerIn>}},
-        {"AntiFlicker", {default_anti_flicker_parameters, make_anti_flicker}},
-        {"EventRateControl", {default_event_rate_control_parameters, make_event_rate_control}},
-        {"EventTrailFilter", {default_event_trail_filter_parameters, make_event_trail_filter}},
+        {"Biases", {same_defaults<default_bias_parameters>, same_tool<build<Imx636Biases>>}},
+        {"TriggerIn",
+         {same_defaults<default_trigger_in_parameters>, same_tool<build_listed<Imx636TriggerIn>>}},
+        {"AntiFlicker",
+         {same_defaults<default_anti_flicker_parameters>, same_tool<make_anti_flicker>}},
+        {"EventRateControl",
+         {same_defaults<default_event_rate_control_parameters>,
+          same_tool<make_event_rate_control>}},
+        {"EventTrailFilter",
+         {same_defaults<default_event_trail_filter_parameters>,
+          same_tool<make_event_trail_filter>}},
         {"ROI", {default_roi_parameters, make_roi}},
     };
     return kinds;
@@ -115,15 +134,16 @@ const ToolKind& tool_kind(const std::string& kind) {
 
 std::shared_ptr<RegisterBank> make_register_bank() { return std::make_shared<RegisterBank>(); }
 
-std::vector<ParameterEntry> default_parameters(const std::string& kind) {
-    return tool_kind(kind).defaults();
+std::vector<ParameterEntry> default_parameters(const std::string& kind, SensorSize sensor) {
+    return tool_kind(kind).defaults(sensor);
 }
 
 std::shared_ptr<CameraTool> make_imx636_tool(const std::string& kind,
                                              const std::string& param_prefix,
                                              const std::vector<ParameterEntry>& parameters,
-                                             std::shared_ptr<RegisterBank> bank) {
-    return tool_kind(kind).make(param_prefix, parameters, std::move(bank));
+                                             std::shared_ptr<RegisterBank> bank,
+                                             SensorSize sensor) {
+    return tool_kind(kind).make(param_prefix, parameters, std::move(bank), sensor);
 }
 
 }  // namespace orvane
