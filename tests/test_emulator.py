@@ -236,8 +236,8 @@ def test_raising_a_bias_lowers_its_count(scene, bias, low, high, counted):
             {"scene": 5},
             TypeError,
             (
-                "scene must be a scene's name, an N x H x W uint8 array or a "
-                "sequence of H x W uint8 arrays"
+                "scene must be a scene's name, an N x H x W uint8 array, a sequence of H x W "
+                "uint8 arrays or an iterator of (time_us, frame) pairs"
             ),
         ),
         (
