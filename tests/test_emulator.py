@@ -1,9 +1,12 @@
 """The simulated camera as an emulator: scenes, the pixel model and the tools acting on it."""
 
+import pickle
+
 import numpy as np
 import orvane_hal_py as hal
 import orvane_sim_py as sim
 import pytest
+from conftest import run_in_child
 
 SMALL = {"width": 64, "height": 48}
 
@@ -90,6 +93,102 @@ def test_a_scene_of_frames_sets_the_geometry_and_makes_the_events():
     assert (~in_square).sum() < 15  # background activity only
     cam.read(5_000)
     assert cam.frame().data_numpy()[15, 10, 0] == 200
+
+
+@pytest.mark.parametrize("pieces", [[30_000], [7] * 600 + [25_800], "random"])
+def test_an_iterator_of_frames_is_read_as_needed_and_gives_the_array_s_events(pieces):
+    rng = np.random.default_rng(5)
+    frames = rng.integers(0, 256, (6, 12, 16), np.uint8)
+    times = [0, 3_000, 3_001, 9_000, 20_000, 25_000]
+    pulled = []
+
+    def on_demand():
+        for t, frame in zip(times, frames):
+            pulled.append(t)
+            yield t, frame
+
+    from_array = sim.Camera(scene=frames, frame_times_us=times, seed=2)
+    from_iterator = sim.Camera(scene=on_demand(), seed=2)
+    for piece in rng.integers(1, 2_000, 40).tolist() if pieces == "random" else pieces:
+        assert from_iterator.read(piece)[0].tobytes() == from_array.read(piece)[0].tobytes()
+        assert all(t < from_iterator.clock_us for t in pulled[:-1])
+        assert (from_iterator.frame().data_numpy() == from_array.frame().data_numpy()).all()
+    assert pulled == times
+
+
+def test_a_blend_of_frames_makes_events_as_its_log_intensity_changes():
+    frames = np.zeros((2, 8, 8), np.uint8)
+    frames[1] = 255
+    events, _ = sim.Camera(scene=frames, frame_times_us=[0, 1_000_000]).read(1_000_000)
+    medians = [np.median([t for t, p in each if p]) for each in per_pixel(events).values()]
+    # Even steps of log intensity: half of them below grey 40 of the 255.
+    assert 100_000 < min(medians) < max(medians) < 250_000
+
+
+@pytest.mark.parametrize(
+    ("bad", "error", "message", "grey"),
+    [
+        (
+            (5, np.zeros((4, 5), np.uint8)),
+            ValueError,
+            "All frames must have one size: frame 1 is 4 x 5, frame 0 is 4 x 4",
+            200,
+        ),
+        (
+            (0, np.zeros((4, 4), np.uint8)),
+            ValueError,
+            "Frame time stamps must increase: frame 1 at 0 us follows 0 us",
+            200,
+        ),
+        (KeyboardInterrupt(), KeyboardInterrupt, "", 0),
+    ],
+)
+def test_a_frame_refused_in_a_read_raises_and_the_next_read_goes_on(bad, error, message, grey):
+    def frames():
+        yield 0, np.zeros((4, 4), np.uint8)
+        if isinstance(bad, BaseException):
+            raise bad
+        yield bad
+        yield 10, np.full((4, 4), 200, np.uint8)
+
+    cam = sim.Camera(scene=frames())
+    with pytest.raises(error) as raised:
+        cam.read(20)
+    assert str(raised.value) == message
+    cam.read(20)
+    assert (cam.frame().data_numpy() == grey).all()
+
+
+@pytest.mark.parametrize(
+    "dtype", [np.dtype(np.uint8, metadata={"a": 1}), pickle.loads(pickle.dumps(np.dtype(np.uint8)))]
+)
+def test_frames_of_a_dtype_equivalent_to_uint8_are_taken(dtype):
+    frames = np.arange(32, dtype=np.uint8).reshape(2, 4, 4) * 7
+    expected = sim.Camera(scene=frames, frame_times_us=[0, 500]).read(1_000)[0].tobytes()
+    for scene in (frames.astype(dtype), list(frames.astype(dtype))):
+        assert sim.Camera(scene=scene, frame_times_us=[0, 500]).read(1_000)[0].tobytes() == expected
+
+
+@pytest.mark.parametrize("scene", ["big", "[big[0]]"])
+def test_frames_too_large_to_copy_raise_memory_error(scene):
+    child = run_in_child(
+        "import numpy as np, orvane_sim_py as sim\n"
+        "big = np.broadcast_to(np.zeros(1, np.uint8), (10**6,) * 3)\n"
+        "try:\n"
+        f"    sim.Camera(scene={scene}, frame_times_us=[0])\n"
+        "except MemoryError:\n"
+        "    print('MemoryError')\n",
+        timeout=60,
+    )
+    assert (child.returncode, child.stdout) == (0, "MemoryError\n")
+
+
+class Interrupting:
+    def __len__(self):
+        return 1
+
+    def __getitem__(self, index):
+        raise KeyboardInterrupt
 
 
 @pytest.mark.parametrize(("mode", "inside"), [("ROI", True), ("RONI", False)])
@@ -231,6 +330,12 @@ def test_raising_a_bias_lowers_its_count(scene, bias, low, high, counted):
             ValueError,
             "Unknown scene 'sunset': the built-in scenes are bar, dots, still, flicker",
         ),
+        (
+            {"scene": "a\x00b"},
+            ValueError,
+            "Unknown scene 'a\\x00b': the built-in scenes are bar, dots, still, flicker",
+        ),
+        ({"scene": "\ud800"}, TypeError, "scene is a str that cannot be encoded as UTF-8"),
         ({"scene": "bar", "width": 0}, ValueError, "width must be 1 to 65535, got 0"),
         (
             {"scene": 5},
@@ -282,6 +387,37 @@ def test_raising_a_bias_lowers_its_count(scene, bias, low, high, counted):
             {"scene": [], "frame_times_us": []},
             ValueError,
             "A scene of frames needs at least one frame",
+        ),
+        (
+            {"scene": np.zeros((1, 4, 4), np.uint8), "frame_times_us": Interrupting()},
+            KeyboardInterrupt,
+            "",
+        ),
+        ({"scene": iter([])}, ValueError, "A scene of frames needs at least one frame"),
+        (
+            {"scene": iter([5])},
+            TypeError,
+            "Frame 0 of the scene's iterator must be a (time_us, frame) tuple, got int",
+        ),
+        (
+            {"scene": iter([(0.5, None)])},
+            TypeError,
+            "The time of frame 0 must be an integer (microseconds), got float",
+        ),
+        (
+            {"scene": iter([(-1, None)])},
+            ValueError,
+            "Frame time stamps must not be negative, got -1",
+        ),
+        (
+            {"scene": iter([(0, None)])},
+            TypeError,
+            "Frame 0 must be a NumPy array of dtype uint8, got NoneType",
+        ),
+        (
+            {"scene": iter([]), "frame_times_us": [0]},
+            ValueError,
+            "An iterator of frames gives their time stamps itself: frame_times_us must not be given",
         ),
     ],
 )
