@@ -154,10 +154,7 @@ def test_frames_too_large_to_copy_raise_memory_error(scene):
 
 
 class Interrupting:
-    def __len__(self):
-        return 1
-
-    def __getitem__(self, index):
+    def __index__(self):
         raise KeyboardInterrupt
 
 
@@ -353,7 +350,7 @@ def test_raising_a_bias_lowers_its_count(scene, bias, low, high, counted):
             "A scene of frames needs at least one frame",
         ),
         (
-            {"scene": np.zeros((1, 4, 4), np.uint8), "frame_times_us": Interrupting()},
+            {"scene": np.zeros((1, 4, 4), np.uint8), "frame_times_us": [Interrupting()]},
             KeyboardInterrupt,
             "",
         ),
