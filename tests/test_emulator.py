@@ -135,6 +135,18 @@ def test_a_frame_refused_in_a_read_raises_and_the_next_read_goes_on(bad, grey):
     assert (cam.frame().data_numpy() == grey).all()
 
 
+def test_an_iterator_reading_the_camera_it_feeds_is_refused():
+    def frames():
+        yield 0, np.zeros((4, 4), np.uint8)
+        with pytest.raises(RuntimeError):
+            cam.read(100)
+        yield 10, np.full((4, 4), 200, np.uint8)
+
+    cam = sim.Camera(scene=frames())
+    cam.read(100)
+    assert (cam.frame().data_numpy() == 200).all()
+
+
 @pytest.mark.parametrize(
     "dtype", [np.dtype(np.uint8, metadata={"a": 1}), pickle.loads(pickle.dumps(np.dtype(np.uint8)))]
 )

@@ -75,7 +75,7 @@ public:
 
     void prepare(uint64_t t_us) override {
         while (more_ && frames_.back().frame.time_us <= t_us) {
-            std::optional<TimedFrame> frame = more_(asked_++);
+            std::optional<TimedFrame> frame = pull();
             if (frame) {
                 append(std::move(*frame), asked_ - 1);
             } else {
@@ -154,6 +154,24 @@ private:
                frames_.begin();
     }
 
+    // The source may run a user's code, which may read the camera this scene
+    // belongs to: the source is not asked again before it has answered.
+    std::optional<TimedFrame> pull() {
+        if (pulling_) {
+            throw std::logic_error(
+                "A scene's source of frames cannot read its camera while it gives a frame");
+        }
+        pulling_ = true;
+        try {
+            std::optional<TimedFrame> frame = more_(asked_++);
+            pulling_ = false;
+            return frame;
+        } catch (...) {
+            pulling_ = false;
+            throw;
+        }
+    }
+
     void append(TimedFrame frame, std::size_t index) {
         if (frame.pixels.size() != frame_size()) {
             throw std::invalid_argument(
@@ -181,6 +199,7 @@ private:
     std::deque<Held> frames_;
     FrameSource more_;
     std::size_t asked_ = 0;
+    bool pulling_ = false;
     int width_;
     int height_;
 };
