@@ -1,6 +1,7 @@
 """The simulated camera as an emulator: scenes, the pixel model and the tools acting on it."""
 
 import pickle
+import signal
 
 import numpy as np
 import orvane_hal_py as hal
@@ -117,34 +118,24 @@ def test_an_iterator_of_frames_is_read_as_needed_and_gives_the_array_s_events(pi
 
 
 @pytest.mark.parametrize(
-    ("bad", "grey"), [((0, np.zeros((4, 4), np.uint8)), 200), (KeyboardInterrupt, 0)]
+    ("bad", "error", "grey"),
+    [
+        (lambda cam: (0, np.zeros((4, 4), np.uint8)), ValueError, 200),
+        (lambda cam: signal.raise_signal(signal.SIGINT), KeyboardInterrupt, 0),
+        (lambda cam: cam.read(100), RuntimeError, 0),  # it reads the camera it feeds
+    ],
 )
-def test_a_frame_refused_in_a_read_raises_and_the_next_read_goes_on(bad, grey):
+def test_a_frame_refused_in_a_read_raises_and_the_next_read_goes_on(bad, error, grey):
     def frames():
         yield 0, np.zeros((4, 4), np.uint8)
-        if not grey:
-            raise bad
-        yield bad
+        yield bad(cam)
         yield 10, np.full((4, 4), 200, np.uint8)
 
     cam = sim.Camera(scene=frames())
-    refused = r"^(Frame time stamps must increase: frame 1 at 0 us follows 0 us)?$"
-    with pytest.raises(ValueError if grey else bad, match=refused):
+    with pytest.raises(error):
         cam.read(20)
     cam.read(20)
     assert (cam.frame().data_numpy() == grey).all()
-
-
-def test_an_iterator_reading_the_camera_it_feeds_is_refused():
-    def frames():
-        yield 0, np.zeros((4, 4), np.uint8)
-        with pytest.raises(RuntimeError):
-            cam.read(100)
-        yield 10, np.full((4, 4), 200, np.uint8)
-
-    cam = sim.Camera(scene=frames())
-    cam.read(100)
-    assert (cam.frame().data_numpy() == 200).all()
 
 
 @pytest.mark.parametrize(
