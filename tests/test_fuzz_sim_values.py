@@ -264,9 +264,8 @@ def test_camera_takes_a_scene_name_as_text_and_shows_an_unknown_one_escaped(name
         shown = name_bytes.decode("utf-8", "backslashreplace").replace("\0", "\\x00")
         error, message = ValueError, f"Unknown scene '{shown}': the built-in scenes are "
         if shown in ("bar", "dots", "still", "flicker"):
-            events = sim.Camera(scene=name, width=8, height=8).read(10_000)[0]
-            twin = sim.Camera(scene=shown, width=8, height=8).read(10_000)[0]
-            assert events.tobytes() == twin.tobytes()
+            cameras = [sim.Camera(scene=each, width=8, height=8) for each in (name, shown)]
+            assert len({camera.read(10_000)[0].tobytes() for camera in cameras}) == 1
             return
     with pytest.raises(error) as raised:
         sim.Camera(scene=name)
