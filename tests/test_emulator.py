@@ -1,12 +1,15 @@
 """The simulated camera as an emulator: scenes, the pixel model and the tools acting on it."""
 
 import gc
+import pickle
 import re
+import signal
 
 import numpy as np
 import orvane_hal_py as hal
 import orvane_sim_py as sim
 import pytest
+from conftest import run_in_child
 
 SMALL = {"width": 64, "height": 48}
 
@@ -132,6 +135,71 @@ def test_a_scene_of_frames_sets_the_geometry_and_makes_the_events():
     assert (~in_square).sum() < 15  # background activity only
     cam.read(5_000)
     assert cam.frame().data_numpy()[15, 10, 0] == 200
+
+
+@pytest.mark.parametrize("pieces", [[30_000], [7] * 600 + [25_800], "random"])
+def test_an_iterator_of_frames_is_read_as_needed_and_gives_the_array_s_events(pieces):
+    rng = np.random.default_rng(5)
+    frames = rng.integers(0, 256, (6, 12, 16), np.uint8)
+    times = [0, 3_000, 3_001, 9_000, 20_000, 25_000]
+    pulled = []
+
+    def on_demand():
+        for t, frame in zip(times, frames):
+            pulled.append(t)
+            yield t, frame
+
+    from_array = sim.Camera(scene=frames, frame_times_us=times, seed=2)
+    from_iterator = sim.Camera(scene=on_demand(), seed=2)
+    for piece in rng.integers(1, 2_000, 40).tolist() if pieces == "random" else pieces:
+        assert from_iterator.read(piece)[0].tobytes() == from_array.read(piece)[0].tobytes()
+        assert all(t < from_iterator.clock_us for t in pulled[:-1])
+        assert (from_iterator.frame().data_numpy() == from_array.frame().data_numpy()).all()
+    assert pulled == times
+
+
+@pytest.mark.parametrize(
+    ("bad", "error", "grey"),
+    [
+        (lambda cam: (0, np.zeros((4, 4), np.uint8)), ValueError, 200),
+        (lambda cam: signal.raise_signal(signal.SIGINT), KeyboardInterrupt, 0),
+        (lambda cam: cam.read(100), RuntimeError, 0),  # it reads the camera it feeds
+    ],
+)
+def test_a_frame_refused_in_a_read_raises_and_the_next_read_goes_on(bad, error, grey):
+    def frames():
+        yield 0, np.zeros((4, 4), np.uint8)
+        yield bad(cam)
+        yield 10, np.full((4, 4), 200, np.uint8)
+
+    cam = sim.Camera(scene=frames())
+    with pytest.raises(error):
+        cam.read(20)
+    cam.read(20)
+    assert (cam.frame().data_numpy() == grey).all()
+
+
+@pytest.mark.parametrize(
+    "dtype", [np.dtype(np.uint8, metadata={"a": 1}), pickle.loads(pickle.dumps(np.dtype(np.uint8)))]
+)
+def test_frames_of_a_dtype_equivalent_to_uint8_are_taken(dtype):
+    frames = np.arange(32, dtype=np.uint8).reshape(2, 4, 4) * 7
+    expected = sim.Camera(scene=frames, frame_times_us=[0, 500]).read(1_000)[0].tobytes()
+    for scene in (frames.astype(dtype), list(frames.astype(dtype))):
+        assert sim.Camera(scene=scene, frame_times_us=[0, 500]).read(1_000)[0].tobytes() == expected
+
+
+@pytest.mark.parametrize("scene", ["big", "[big[0]]"])
+def test_frames_too_large_to_copy_raise_memory_error(scene):
+    big = "np.broadcast_to(np.zeros(1, np.uint8), (10**6,) * 3)"
+    script = f"import numpy as np, orvane_sim_py as sim\nbig = {big}\n"
+    child = run_in_child(script + f"sim.Camera(scene={scene}, frame_times_us=[0])", timeout=60)
+    assert "MemoryError: Unable to allocate" in child.stderr.splitlines()[-1]
+
+
+class Interrupting:
+    def __index__(self):
+        raise KeyboardInterrupt
 
 
 @pytest.mark.parametrize(("mode", "inside"), [("ROI", True), ("RONI", False)])
@@ -287,8 +355,8 @@ def test_raising_a_bias_lowers_its_count(scene, bias, low, high, counted):
             {"scene": 5},
             TypeError,
             (
-                "scene must be a scene's name, an N x H x W uint8 array or a "
-                "sequence of H x W uint8 arrays"
+                "scene must be a scene's name, an N x H x W uint8 array, a sequence of H x W "
+                "uint8 arrays or an iterator of (time_us, frame) pairs"
             ),
         ),
         (
@@ -333,6 +401,21 @@ def test_raising_a_bias_lowers_its_count(scene, bias, low, high, counted):
             {"scene": [], "frame_times_us": []},
             ValueError,
             "A scene of frames needs at least one frame",
+        ),
+        (
+            {"scene": np.zeros((1, 4, 4), np.uint8), "frame_times_us": [Interrupting()]},
+            KeyboardInterrupt,
+            "",
+        ),
+        (
+            {"scene": iter([5])},
+            TypeError,
+            "Frame 0 of the scene's iterator must be a (time_us, frame) tuple, got int",
+        ),
+        (
+            {"scene": iter([]), "frame_times_us": [0]},
+            ValueError,
+            "An iterator of frames gives their time stamps itself: frame_times_us must not be given",
         ),
     ],
 )

@@ -256,6 +256,22 @@ def test_camera_takes_only_a_text_serial_counts_and_tool_types(serial, n, tool_t
     assert isinstance(camera.frame(), base.ApsFrame)
 
 
+@given(name=st.one_of(st.sampled_from(["bar", b"dots", bytearray(b"still")]), text_like))
+def test_camera_takes_a_scene_name_as_text_and_shows_an_unknown_one_escaped(name):
+    verdict, name_bytes = text_verdict(name)
+    error, message = TypeError, "scene is a str that cannot be encoded as UTF-8"
+    if verdict is ACCEPT:
+        shown = name_bytes.decode("utf-8", "backslashreplace").replace("\0", "\\x00")
+        error, message = ValueError, f"Unknown scene '{shown}': the built-in scenes are "
+        if shown in ("bar", "dots", "still", "flicker"):
+            cameras = [sim.Camera(scene=each, width=8, height=8) for each in (name, shown)]
+            assert len({camera.read(10_000)[0].tobytes() for camera in cameras}) == 1
+            return
+    with pytest.raises(error) as raised:
+        sim.Camera(scene=name)
+    assert str(raised.value).removesuffix("bar, dots, still, flicker") == message
+
+
 def test_no_mix_of_bound_classes_and_objects_ends_the_process():
     assert {type(make()) for make in OBJECT_MAKERS} >= set(BOUND_CLASSES)
     examples = settings().max_examples * 5

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <stdexcept>
 
 #include "scene.h"
@@ -16,6 +17,15 @@ constexpr uint8_t kBright = 200;
 
 uint8_t blend(uint8_t from, uint8_t to, double share) {
     return static_cast<uint8_t>(std::lround(from + (to - from) * std::clamp(share, 0.0, 1.0)));
+}
+
+// The first multiple of `period_us` after `t_us`: a scene's samples fall on
+// one grid, whatever time it is asked from.
+uint64_t next_on_grid(uint64_t t_us, uint64_t period_us) {
+    const uint64_t periods = t_us / period_us + 1;
+    return periods > std::numeric_limits<uint64_t>::max() / period_us
+               ? std::numeric_limits<uint64_t>::max()
+               : periods * period_us;
 }
 
 // The part of pixel column `column` that a bar spanning [left, left + width) covers.
@@ -67,7 +77,7 @@ public:
         : SceneOfSize(width, height), bar_{0, width, std::max(2.0, width / 16.0)} {}
 
     uint64_t next_sample_after(uint64_t t_us) const override {
-        return t_us + bar_.sample_period_us();
+        return next_on_grid(t_us, bar_.sample_period_us());
     }
     void render(uint64_t t_us, uint8_t* pixels) const override {
         bar_.paint(t_us, pixels);
@@ -88,7 +98,8 @@ public:
 
     uint64_t next_sample_after(uint64_t t_us) const override {
         const double speed_px_per_us = 2 * kPi * orbit_radius_ / kSecondUs;
-        return t_us + std::max<uint64_t>(1, static_cast<uint64_t>(1.0 / speed_px_per_us));
+        return next_on_grid(t_us,
+                            std::max<uint64_t>(1, static_cast<uint64_t>(1.0 / speed_px_per_us)));
     }
     void render(uint64_t t_us, uint8_t* pixels) const override {
         std::memset(pixels, kBackground, static_cast<std::size_t>(width_) * height_);
@@ -131,7 +142,7 @@ class StillScene : public SceneOfSize {
 public:
     using SceneOfSize::SceneOfSize;
 
-    uint64_t next_sample_after(uint64_t t_us) const override { return t_us + 10000; }
+    uint64_t next_sample_after(uint64_t t_us) const override { return next_on_grid(t_us, 10000); }
     void render(uint64_t, uint8_t* pixels) const override {
         for (int column = 0; column < width_; ++column) {
             pixels[column] = blend(kBackground, kBright, width_ > 1 ? column / (width_ - 1.0) : 0);
@@ -157,7 +168,7 @@ public:
 
     uint64_t next_sample_after(uint64_t t_us) const override {
         const uint64_t lamp_period_us = kSecondUs / kFlickerHz / 16;
-        return t_us + std::min(bar_.sample_period_us(), lamp_period_us);
+        return next_on_grid(t_us, std::min(bar_.sample_period_us(), lamp_period_us));
     }
     void render(uint64_t t_us, uint8_t* pixels) const override {
         std::memset(pixels, kBackground, width_ / 2);

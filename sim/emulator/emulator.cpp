@@ -63,6 +63,7 @@ Readout Emulator::read(uint64_t duration_us, const ToolSettings& settings) {
     const double expected = running_->events_per_us * static_cast<double>(duration_us) * 1.1;
     readout.events.reserve(static_cast<std::size_t>(std::min(expected, kMostReservedEvents)));
     for (uint64_t t = clock_us_; t < end;) {
+        scene_->prepare(t);
         t = std::min(scene_->next_sample_after(t), end);
         scene_->render(t, running_->sample.data());
         const std::size_t first_new = readout.events.size();
@@ -77,6 +78,7 @@ Readout Emulator::read(uint64_t duration_us, const ToolSettings& settings) {
         readout.triggers = trigger_edges(clock_us_, end);
     }
     clock_us_ = end;
+    scene_->forget_before(clock_us_);
     return readout;
 }
 

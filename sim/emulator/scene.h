@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,11 +38,26 @@ const std::vector<std::string>& builtin_scene_names();
 // name that builtin_scene_names() does not list.
 std::unique_ptr<Scene> make_builtin_scene(const std::string& name, int width, int height);
 
-// A user's frames: `frames` holds count * height * width bytes, frame k
-// shown at `times_us[k]`; between two frames the scene blends them linearly,
-// before the first and after the last it holds them. Throws
-// std::invalid_argument when the times do not increase or do not match.
-std::unique_ptr<Scene> make_frame_scene(std::vector<uint8_t> frames, std::vector<uint64_t> times_us,
-                                        int width, int height);
+// One of a user's frames: height * width bytes, shown at `time_us`.
+struct TimedFrame {
+    uint64_t time_us = 0;
+    std::vector<uint8_t> pixels;
+};
+
+// The next of a user's frames, or nothing once there are no more. `index`
+// counts the frames asked for before this one, those refused included. It
+// may throw, giving no frame; it is asked again at the next need.
+using FrameSource = std::function<std::optional<TimedFrame>(std::size_t index)>;
+
+// A user's frames: `frames` (at least one), then those `more` gives, read
+// only as far as prepare() needs (an empty `more` gives none). Between two
+// frames the scene blends them linearly; before the first and after the
+// last it holds them. It is sampled at every frame's time, and between two
+// frames often enough that no pixel's log intensity moves by more than half
+// the nominal contrast threshold from one sample to the next. Throws
+// std::invalid_argument for a frame of another size or time stamps that do
+// not increase.
+std::unique_ptr<Scene> make_frame_scene(std::vector<TimedFrame> frames, FrameSource more, int width,
+                                        int height);
 
 }  // namespace orvane::sim
