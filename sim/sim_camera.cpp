@@ -34,6 +34,18 @@ constexpr uint64_t kFirstEventT = 1000;
 constexpr uint64_t kFirstTriggerT = 2000;
 constexpr uint64_t kFirstFrameT = 0;
 
+// Thrown out of an emulation when a signal handler raised a Python exception,
+// which stays set until the interpreter lock is back with the caller.
+struct SignalRaised {};
+
+// Called without the interpreter lock.
+void raise_pending_signal() {
+    const py::gil_scoped_acquire acquire;
+    if (PyErr_CheckSignals() != 0) {
+        throw SignalRaised{};
+    }
+}
+
 class Camera {
 public:
     Camera(std::string serial, std::unique_ptr<Scene> scene, uint64_t seed)
@@ -80,15 +92,29 @@ public:
             throw py::value_error("duration_us must not be negative, got " +
                                   std::to_string(duration_us));
         }
-        Readout readout =
-            emulator_.read(static_cast<uint64_t>(duration_us), read_tool_settings(tools_));
+        const ToolSettings settings = read_tool_settings(tools_);
+        Readout readout;
+        try {
+            // Other Python threads run while the sensor is emulated; a signal
+            // handler's exception (Ctrl-C's KeyboardInterrupt) stops the read.
+            const py::gil_scoped_release release;
+            readout = emulator_.read(static_cast<uint64_t>(duration_us), settings,
+                                     [] { raise_pending_signal(); });
+        } catch (const SignalRaised&) {
+            throw py::error_already_set();
+        }
         return {records_to_numpy(std::move(readout.events)),
                 records_to_numpy(std::move(readout.triggers))};
     }
 
-    // The scene as it is at the camera's clock.
+    // The scene as it is at the camera's clock, once a read on another thread is done.
     ApsFrame frame() const {
-        return grayscale_frame(emulator_.frame(), emulator_.width(), emulator_.height(),
+        std::vector<uint8_t> intensities;
+        {
+            const py::gil_scoped_release release;
+            intensities = emulator_.frame();
+        }
+        return grayscale_frame(intensities, emulator_.width(), emulator_.height(),
                                emulator_.clock_us(), emulator_.clock_us());
     }
 

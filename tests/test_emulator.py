@@ -300,3 +300,32 @@ def test_a_refused_read_leaves_the_camera_unchanged():
         cam.read(1.5)
     assert cam.clock_us == 10_000
     assert cam.read(1_000)[0].tobytes() == twin.read(1_000)[0].tobytes()
+
+
+def every_tool_enabled(cam):
+    tool_set(cam, hal.ROI, enable=True, x=4, y=4, x_width=50, y_height=36)
+    tool_set(cam, hal.ANTI_FLICKER, enable=True)
+    tool_set(cam, hal.EVENT_TRAIL_FILTER, enable=True, type="TRAIL", threshold=1000)
+    tool_set(cam, hal.EVENT_RATE_CONTROL, enable=True, max_event_rate=100_000)
+    tool_set(cam, hal.TRIGGER_IN, enable=True)
+
+
+def read_in_pieces(scene, tools, pieces):
+    cam = camera(scene, seed=3)
+    if tools:
+        every_tool_enabled(cam)
+    reads = [cam.read(d) for d in pieces]
+    return tuple(b"".join(r[i].tobytes() for r in reads) for i in (0, 1))
+
+
+@pytest.mark.parametrize("tools", [False, True], ids=["no tool", "every tool"])
+@pytest.mark.parametrize("scene", ["bar", "dots", "flicker"])
+def test_a_stretch_gives_the_same_bytes_however_it_is_read(scene, tools):
+    random_pieces = np.random.default_rng(5).integers(0, 3000, 60).tolist()
+    total = sum(random_pieces)
+    whole = read_in_pieces(scene, tools, [total])
+    assert len(whole[0]) > 0
+    for pieces in ([7] * (total // 7) + [total % 7], [999] * (total // 999) + [total % 999]):
+        assert read_in_pieces(scene, tools, pieces) == whole
+    assert read_in_pieces(scene, tools, random_pieces) == whole
+    assert read_in_pieces(scene, tools, [1] * 3000) == read_in_pieces(scene, tools, [3000])

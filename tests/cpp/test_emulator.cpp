@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -49,7 +50,8 @@ void test_a_step_makes_one_event_per_threshold_crossed() {
     }
 }
 
-// 10 events per microsecond for 5 ms against a cap of 100 events per ms.
+// 10 events per microsecond for 5 ms against a cap of 100 events per ms,
+// handed over in pieces that split the slices.
 void test_rate_control_caps_every_window() {
     std::vector<Event2D> events;
     for (uint64_t i = 0; i < 50000; ++i) {
@@ -62,12 +64,18 @@ void test_rate_control_caps_every_window() {
     orvane::sim::EventRateControlSettings settings;
     settings.enabled = true;
     settings.max_event_rate = 100000;
-    rate_control.configure(settings);
+    rate_control.reserve(settings);
     std::vector<Event2D> kept;
-    for (const Event2D& event : events) {
-        if (rate_control.keeps(event)) {
-            kept.push_back(event);
+    for (std::size_t first = 0; first < events.size(); first += 3333) {
+        const std::size_t end = std::min(events.size(), first + 3333);
+        std::vector<Event2D> piece(events.begin() + first, events.begin() + end);
+        std::size_t later = 0;
+        while (end + later < events.size() &&
+               (events[end + later].t - 1) / 1000 == (piece.back().t - 1) / 1000) {
+            ++later;
         }
+        rate_control.control(settings, piece, later);
+        kept.insert(kept.end(), piece.begin(), piece.end());
     }
     events.swap(kept);
     CHECK(events.size() >= 400 && events.size() <= 500);
