@@ -1,9 +1,19 @@
 """The simulated camera as an emulator: scenes, the pixel model and the tools acting on it."""
 
+import os
+import signal
+import subprocess
+import sys
+import threading
+import time
+
 import numpy as np
 import orvane_hal_py as hal
 import orvane_sim_py as sim
 import pytest
+from conftest import run_in_child
+
+HERE = os.path.dirname(__file__)
 
 SMALL = {"width": 64, "height": 48}
 
@@ -329,3 +339,96 @@ def test_a_stretch_gives_the_same_bytes_however_it_is_read(scene, tools):
         assert read_in_pieces(scene, tools, pieces) == whole
     assert read_in_pieces(scene, tools, random_pieces) == whole
     assert read_in_pieces(scene, tools, [1] * 3000) == read_in_pieces(scene, tools, [3000])
+
+
+@pytest.mark.parametrize("rise_us", [1, 300])
+def test_event_rate_control_spreads_a_burst_after_a_quiet_millisecond(rise_us):
+    frames = np.full((3, 240, 320), 50, np.uint8)
+    frames[2] = 200
+
+    def read(enable):
+        cam = sim.Camera(scene=frames, frame_times_us=[0, 10_000, 10_000 + rise_us], seed=2)
+        tool_set(cam, hal.EVENT_RATE_CONTROL, enable=enable, max_event_rate=1_000_000)
+        return cam.read(12_000)[0]
+
+    everything, kept = read(False), read(True)
+    share = len(kept) / len(everything)
+    assert share < 0.2
+    for band in range(8):
+        band_share = (kept["y"] // 30 == band).sum() / (everything["y"] // 30 == band).sum()
+        assert share / 2 <= band_share <= share * 2, band
+
+
+def test_other_threads_run_while_a_read_emulates():
+    ticks, done = [0], threading.Event()
+
+    def tick():
+        while not done.is_set():
+            ticks[0] += 1
+
+    ticker = threading.Thread(target=tick)
+    ticker.start()
+    try:
+        before = ticks[0]
+        camera(width=320, height=240).read(2_000_000)
+        during = ticks[0] - before
+    finally:
+        done.set()
+        ticker.join()
+    assert during > 1000
+
+
+FRESH_READS = """
+def reads(cam):
+    return [b"".join(a.tobytes() for a in cam.read(d)) for d in (5_000, 30_000, 100_000)]
+"""
+
+
+def test_ctrl_c_interrupts_a_long_read_and_loses_nothing():
+    script = (
+        "import orvane_sim_py as sim\n"
+        + FRESH_READS
+        + """
+cam = sim.Camera(scene="dots", width=64, height=48, seed=9)
+print("reading", flush=True)
+try:
+    cam.read(10**12)
+except KeyboardInterrupt:
+    print("interrupted", cam.clock_us, flush=True)
+print(reads(cam) == reads(sim.Camera(scene="dots", width=64, height=48, seed=9)), flush=True)
+"""
+    )
+    child = subprocess.Popen(
+        [sys.executable, "-c", script], stdout=subprocess.PIPE, text=True, cwd=HERE
+    )
+    try:
+        assert child.stdout.readline() == "reading\n"
+        time.sleep(0.5)
+        child.send_signal(signal.SIGINT)
+        out, _ = child.communicate(timeout=60)
+    finally:
+        child.kill()
+    assert out == "interrupted 0\nTrue\n"
+
+
+def test_a_read_that_runs_out_of_memory_loses_nothing():
+    result = run_in_child(
+        "import resource, os\nimport orvane_sim_py as sim\n"
+        + FRESH_READS
+        + """
+cam = sim.Camera(scene="bar", width=64, height=48, seed=6)
+cam.read(0)
+limits = resource.getrlimit(resource.RLIMIT_AS)
+with open("/proc/self/statm") as statm:
+    mapped = int(statm.read().split()[0]) * os.sysconf("SC_PAGE_SIZE")
+resource.setrlimit(resource.RLIMIT_AS, (mapped + (96 << 20), limits[1]))
+try:
+    cam.read(10**12)
+except MemoryError:
+    print("MemoryError", cam.clock_us)
+resource.setrlimit(resource.RLIMIT_AS, limits)
+print(reads(cam) == reads(sim.Camera(scene="bar", width=64, height=48, seed=6)))
+""",
+        timeout=120,
+    )
+    assert result.stdout == "MemoryError 0\nTrue\n", result.stderr
