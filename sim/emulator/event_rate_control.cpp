@@ -46,7 +46,7 @@ void EventRateControl::control(const EventRateControlSettings& settings,
             in_slice_ = true;
             slice_count_ = end - i + (end == events.size() ? later : 0);
             slice_quota_ = std::min(slice_count_, cap_);
-            slice_seen_ = 0;
+            slice_share_ = 0;
         }
         if (keeps(event)) {
             events[kept++] = event;
@@ -56,19 +56,24 @@ void EventRateControl::control(const EventRateControlSettings& settings,
 }
 
 bool EventRateControl::keeps(const Event2D& event) noexcept {
-    // The n-th event is kept when the share reaches a new whole event, which
-    // spaces the kept ones evenly.
-    const uint64_t seen = slice_seen_++;
-    if ((seen + 1) * slice_quota_ / slice_count_ == seen * slice_quota_ / slice_count_) {
+    // The share of the slice's events seen so far, in events, gains quota /
+    // count with each one; an event is kept when it reaches a whole event,
+    // which spaces the kept ones evenly. Only the fraction is carried, in
+    // units of 1 / count.
+    slice_share_ += slice_quota_;
+    if (slice_share_ < slice_count_) {
         return false;
     }
+    slice_share_ -= slice_count_;
     // A full window: the event passes only once the oldest kept event has left it.
     if (kept_.size() == cap_) {
-        if (cap_ == 0 || kept_[oldest_] + kWindowUs > event.t) {
+        if (kept_[oldest_] + kWindowUs > event.t) {
             return false;
         }
         kept_[oldest_] = event.t;
-        oldest_ = (oldest_ + 1) % cap_;
+        if (++oldest_ == cap_) {
+            oldest_ = 0;
+        }
         return true;
     }
     kept_.push_back(event.t);

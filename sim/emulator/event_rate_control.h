@@ -37,12 +37,13 @@ private:
     bool keeps(const Event2D& event) noexcept;
 
     uint64_t cap_ = 0;
-    // The slice being judged, and how many of its events it keeps, has and has seen.
+    // The slice being judged, how many of its events it keeps and has, and
+    // the share of an event carried to its next one, in 1 / count units.
     uint64_t slice_ = 0;
     bool in_slice_ = false;
     uint64_t slice_quota_ = 0;
     uint64_t slice_count_ = 0;
-    uint64_t slice_seen_ = 0;
+    uint64_t slice_share_ = 0;
     // The time stamps of the last cap_ events kept, oldest at `oldest_`.
     std::vector<uint64_t> kept_;
     std::size_t oldest_ = 0;
