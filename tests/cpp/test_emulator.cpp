@@ -1,12 +1,17 @@
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <random>
+#include <stdexcept>
+#include <tuple>
 #include <vector>
 
 #include "Event2D.h"
 #include "check.h"
+#include "emulator.h"
 #include "event_rate_control.h"
 #include "pixel_model.h"
+#include "scene.h"
 
 namespace {
 
@@ -88,10 +93,66 @@ void test_rate_control_caps_every_window() {
     }
 }
 
+// A built-in scene whose source fails once, when first asked to read past `fail_at_us`.
+class FailingOnce : public orvane::sim::Scene {
+public:
+    FailingOnce(std::unique_ptr<Scene> scene, uint64_t fail_at_us)
+        : scene_(std::move(scene)), fail_at_us_(fail_at_us) {}
+    int width() const override { return scene_->width(); }
+    int height() const override { return scene_->height(); }
+    void prepare(uint64_t t_us) override {
+        if (t_us >= fail_at_us_ && !failed_) {
+            failed_ = true;
+            throw std::runtime_error("the source failed");
+        }
+    }
+    uint64_t next_sample_after(uint64_t t_us) const override {
+        return scene_->next_sample_after(t_us);
+    }
+    void render(uint64_t t_us, uint8_t* pixels) const override { scene_->render(t_us, pixels); }
+
+private:
+    std::unique_ptr<Scene> scene_;
+    uint64_t fail_at_us_;
+    bool failed_ = false;
+};
+
+bool same_events(const std::vector<Event2D>& a, const std::vector<Event2D>& b) {
+    const auto fields = [](const Event2D& e) { return std::make_tuple(e.x, e.y, e.p, e.t); };
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [&](const Event2D& x, const Event2D& y) { return fields(x) == fields(y); });
+}
+
+// A read that fails part-way leaves a camera whose reads go on as a fresh one's.
+void test_a_failed_read_changes_no_later_read() {
+    using orvane::sim::make_builtin_scene;
+    orvane::sim::ToolSettings settings;
+    settings.trail_filter.enabled = true;
+    settings.rate_control.enabled = true;
+    settings.rate_control.max_event_rate = 100000;
+    orvane::sim::Emulator failing(
+        std::make_unique<FailingOnce>(make_builtin_scene("dots", 64, 48), 30000), 5);
+    orvane::sim::Emulator fresh(make_builtin_scene("dots", 64, 48), 5);
+    bool threw = false;
+    try {
+        failing.read(50000, settings);
+    } catch (const std::runtime_error&) {
+        threw = true;
+    }
+    CHECK(threw);
+    CHECK_EQ(failing.clock_us(), uint64_t{0});
+    for (const uint64_t duration : {10000, 45000, 1, 20000}) {
+        const auto events = failing.read(duration, settings).events;
+        CHECK(!events.empty() || duration == 1);
+        CHECK(same_events(events, fresh.read(duration, settings).events));
+    }
+}
+
 }  // namespace
 
 int main() {
     test_a_step_makes_one_event_per_threshold_crossed();
     test_rate_control_caps_every_window();
+    test_a_failed_read_changes_no_later_read();
     return CHECK_REPORT();
 }
