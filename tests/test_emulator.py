@@ -11,7 +11,6 @@ import numpy as np
 import orvane_hal_py as hal
 import orvane_sim_py as sim
 import pytest
-from conftest import run_in_child
 
 HERE = os.path.dirname(__file__)
 
@@ -366,69 +365,54 @@ def test_other_threads_run_while_a_read_emulates():
         while not done.is_set():
             ticks[0] += 1
 
-    ticker = threading.Thread(target=tick)
-    ticker.start()
-    try:
-        before = ticks[0]
-        camera(width=320, height=240).read(2_000_000)
-        during = ticks[0] - before
-    finally:
-        done.set()
-        ticker.join()
+    threading.Thread(target=tick, daemon=True).start()
+    before = ticks[0]
+    camera(width=320, height=240).read(2_000_000)
+    during = ticks[0] - before
+    done.set()
     assert during > 1000
 
 
-FRESH_READS = """
+STOPPED_READ = """
+import os, resource, sys
+import orvane_sim_py as sim
+
 def reads(cam):
     return [b"".join(a.tobytes() for a in cam.read(d)) for d in (5_000, 30_000, 100_000)]
-"""
 
+def fresh():
+    return sim.Camera(scene="bar", width=64, height=48, seed=6)
 
-def test_ctrl_c_interrupts_a_long_read_and_loses_nothing():
-    script = (
-        "import orvane_sim_py as sim\n"
-        + FRESH_READS
-        + """
-cam = sim.Camera(scene="dots", width=64, height=48, seed=9)
+cam = fresh()
+cam.read(0)
+limits = resource.getrlimit(resource.RLIMIT_AS)
+if sys.argv[1] == "memory":
+    with open("/proc/self/statm") as statm:
+        mapped = int(statm.read().split()[0]) * os.sysconf("SC_PAGE_SIZE")
+    resource.setrlimit(resource.RLIMIT_AS, (mapped + (96 << 20), limits[1]))
 print("reading", flush=True)
 try:
     cam.read(10**12)
-except KeyboardInterrupt:
-    print("interrupted", cam.clock_us, flush=True)
-print(reads(cam) == reads(sim.Camera(scene="dots", width=64, height=48, seed=9)), flush=True)
+except (KeyboardInterrupt, MemoryError) as error:
+    print(type(error).__name__, cam.clock_us, flush=True)
+resource.setrlimit(resource.RLIMIT_AS, limits)
+print(reads(cam) == reads(fresh()), flush=True)
 """
-    )
+
+
+@pytest.mark.parametrize(
+    ("how", "error"), [("sigint", "KeyboardInterrupt"), ("memory", "MemoryError")]
+)
+def test_a_read_stopped_by_ctrl_c_or_lack_of_memory_loses_nothing(how, error):
     child = subprocess.Popen(
-        [sys.executable, "-c", script], stdout=subprocess.PIPE, text=True, cwd=HERE
+        [sys.executable, "-c", STOPPED_READ, how], stdout=subprocess.PIPE, text=True, cwd=HERE
     )
     try:
         assert child.stdout.readline() == "reading\n"
-        time.sleep(0.5)
-        child.send_signal(signal.SIGINT)
-        out, _ = child.communicate(timeout=60)
+        if how == "sigint":
+            time.sleep(0.5)
+            child.send_signal(signal.SIGINT)
+        out, _ = child.communicate(timeout=120)
     finally:
         child.kill()
-    assert out == "interrupted 0\nTrue\n"
-
-
-def test_a_read_that_runs_out_of_memory_loses_nothing():
-    result = run_in_child(
-        "import resource, os\nimport orvane_sim_py as sim\n"
-        + FRESH_READS
-        + """
-cam = sim.Camera(scene="bar", width=64, height=48, seed=6)
-cam.read(0)
-limits = resource.getrlimit(resource.RLIMIT_AS)
-with open("/proc/self/statm") as statm:
-    mapped = int(statm.read().split()[0]) * os.sysconf("SC_PAGE_SIZE")
-resource.setrlimit(resource.RLIMIT_AS, (mapped + (96 << 20), limits[1]))
-try:
-    cam.read(10**12)
-except MemoryError:
-    print("MemoryError", cam.clock_us)
-resource.setrlimit(resource.RLIMIT_AS, limits)
-print(reads(cam) == reads(sim.Camera(scene="bar", width=64, height=48, seed=6)))
-""",
-        timeout=120,
-    )
-    assert result.stdout == "MemoryError 0\nTrue\n", result.stderr
+    assert out == f"{error} 0\nTrue\n"
