@@ -370,24 +370,35 @@ try:
 except KeyboardInterrupt:
     print(time.perf_counter() - sent[0])
 """
-ONE_READ_MEMORY = """
-import resource
+# The peak of this process alone: ru_maxrss would also count the parent's,
+# which the child starts from.
+PEAK_RESIDENT = """
+def peak_resident_bytes():
+    with open("/proc/self/status") as status:
+        line = next(line for line in status if line.startswith("VmHWM:"))
+    return int(line.split()[1]) * 1024
+"""
+ONE_READ_MEMORY = (
+    PEAK_RESIDENT
+    + """
 import orvane_sim_py as sim
 camera = sim.Camera()
 camera.read(1_000)
-before = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss * 1024
+before = peak_resident_bytes()
 events, _ = camera.read(3_000_000)
-after = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss * 1024
-print((after - before - events.nbytes) / (1 << 20))
+print((peak_resident_bytes() - before - events.nbytes) / (1 << 20))
 """
-READS_MEMORY = """
-import resource
+)
+READS_MEMORY = (
+    PEAK_RESIDENT
+    + """
 import orvane_sim_py as sim
 camera = sim.Camera()
 for _ in range(100):
     events, triggers = camera.read(100_000)
-print(resource.getrusage(resource.RUSAGE_SELF).ru_maxrss / 1024)
+print(peak_resident_bytes() / (1 << 20))
 """
+)
 
 
 def child_figure(code):

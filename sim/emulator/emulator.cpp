@@ -15,6 +15,9 @@ namespace {
 
 constexpr uint64_t kLatest = std::numeric_limits<uint64_t>::max();
 constexpr uint64_t kSliceUs = 1000;
+// No step of the sensor passes a multiple of this: often enough that a
+// changed tool value acts soon, seldom enough to cost nothing.
+constexpr uint64_t kStepStopUs = 10000;
 // Room for the next step's events before it runs: twice the last step's, at least this.
 constexpr std::size_t kLeastStepRoom = 1024;
 
@@ -30,12 +33,12 @@ uint64_t slice_end(uint64_t t_us) {
     return rest == 0 ? t_us : t_us > kLatest - (kSliceUs - rest) ? kLatest : t_us - rest + kSliceUs;
 }
 
-// The scene's next sample, or the next whole millisecond if that comes
-// first: tool values changed between two reads then act from there on.
+// The scene's next sample, or the next multiple of kStepStopUs if that
+// comes first: tool values changed between two reads act from there on.
 uint64_t next_sample(const Scene& scene, uint64_t t_us) {
-    const uint64_t millisecond =
-        t_us > kLatest - kSliceUs ? kLatest : t_us / kSliceUs * kSliceUs + kSliceUs;
-    return std::clamp(scene.next_sample_after(t_us), t_us + 1, millisecond);
+    const uint64_t stop =
+        t_us > kLatest - kStepStopUs ? kLatest : t_us / kStepStopUs * kStepStopUs + kStepStopUs;
+    return std::clamp(scene.next_sample_after(t_us), t_us + 1, stop);
 }
 
 }  // namespace
