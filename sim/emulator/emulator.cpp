@@ -20,6 +20,8 @@ constexpr uint64_t kSliceUs = 1000;
 constexpr uint64_t kStepStopUs = 10000;
 // Room for the next step's events before it runs: twice the last step's, at least this.
 constexpr std::size_t kLeastStepRoom = 1024;
+// Room made ahead for a read's events goes no further than this (the queue caps it lower still).
+constexpr double kMostExpected = 1e9;
 
 std::vector<uint8_t> rendered(const Scene& scene, uint64_t t_us) {
     std::vector<uint8_t> pixels(static_cast<std::size_t>(scene.width()) * scene.height());
@@ -60,6 +62,8 @@ struct Emulator::Running {
     EventQueue pending;
     uint64_t emulated_us;
     std::size_t last_step_events = 0;
+    // Events per microsecond of the last read, which sizes the queue's chunks.
+    double events_per_us = 0;
 };
 
 Emulator::Emulator(std::unique_ptr<Scene> scene, uint64_t seed, unsigned threads)
@@ -117,8 +121,11 @@ void Emulator::emulate_until(uint64_t t_us, const ToolSettings& settings,
         scene_->prepare(running.emulated_us);
         const uint64_t t = next_sample(*scene_, running.emulated_us);
         scene_->render(t, running.sample.data());
-        std::vector<Event2D>& events =
-            running.pending.room_for(std::max(2 * running.last_step_events, kLeastStepRoom));
+        const double expected_in_read =
+            running.events_per_us * static_cast<double>(t_us - running.emulated_us);
+        std::vector<Event2D>& events = running.pending.room_for(
+            std::max(2 * running.last_step_events, kLeastStepRoom),
+            static_cast<std::size_t>(std::min(expected_in_read * 1.25, kMostExpected)));
         const std::size_t before = events.size();
         running.pixels.step(running.sample.data(), t, pixel, random_, keep, events);
         running.last_step_events = events.size() - before;
@@ -131,15 +138,18 @@ Readout Emulator::hand_out(uint64_t end, const ToolSettings& settings) {
     Running& running = *running_;
     const uint64_t clock = clock_us_.load();
     const std::size_t count = running.pending.count_until(end);
+    running.pending.reserve_pop(count);
     Readout readout;
-    readout.events.reserve(count);
     if (settings.trigger_in) {
         readout.triggers = trigger_edges(clock, end);
     }
     if (settings.rate_control.enabled) {
         running.rate_control.reserve(settings.rate_control);
     }
-    running.pending.pop_into(count, readout.events);
+    readout.events = running.pending.pop(count);
+    if (end > clock) {
+        running.events_per_us = static_cast<double>(count) / static_cast<double>(end - clock);
+    }
     if (settings.rate_control.enabled && !readout.events.empty()) {
         const std::size_t later = running.pending.count_until(slice_end(readout.events.back().t));
         running.rate_control.control(settings.rate_control, readout.events, later);

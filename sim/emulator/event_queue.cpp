@@ -15,8 +15,8 @@ constexpr std::size_t kSmallestChunk = 4096;
 
 }  // namespace
 
-std::vector<Event2D>& EventQueue::room_for(std::size_t expected) {
-    if (!chunks_.empty() && chunks_.back().capacity() - chunks_.back().size() >= expected) {
+std::vector<Event2D>& EventQueue::room_for(std::size_t step, std::size_t read) {
+    if (!chunks_.empty() && chunks_.back().capacity() - chunks_.back().size() >= step) {
         return chunks_.back();
     }
     std::size_t queued = 0;
@@ -24,7 +24,8 @@ std::vector<Event2D>& EventQueue::room_for(std::size_t expected) {
         queued += chunk.size();
     }
     std::vector<Event2D> chunk;
-    chunk.reserve(std::max(expected, std::clamp(queued, kSmallestChunk, kLargestChunk)));
+    chunk.reserve(
+        std::max(step, std::clamp(std::max(queued, read), kSmallestChunk, kLargestChunk)));
     if (!chunks_.empty() && chunks_.back().empty()) {
         chunks_.back().swap(chunk);
     } else {
@@ -46,18 +47,45 @@ std::size_t EventQueue::count_until(uint64_t t_us) const {
     return count;
 }
 
-void EventQueue::pop_into(std::size_t count, std::vector<Event2D>& out) noexcept {
+bool EventQueue::hands_over_front(std::size_t count) const {
+    return count > 0 && chunks_.front().size() >= count && count >= chunks_.front().capacity() / 2;
+}
+
+void EventQueue::reserve_pop(std::size_t count) {
+    std::vector<Event2D> spare;
+    if (hands_over_front(count)) {
+        // The rest of the chunk moves to the next first chunk, which is given
+        // room for about as many events as were handed out.
+        spare.reserve(
+            std::max(chunks_.front().size() - count, std::min(count + count / 4, kLargestChunk)));
+    } else {
+        spare.reserve(count);
+    }
+    spare_.swap(spare);
+}
+
+std::vector<Event2D> EventQueue::pop(std::size_t count) noexcept {
+    std::vector<Event2D> out;
+    out.swap(spare_);
+    if (hands_over_front(count)) {
+        std::vector<Event2D>& front = chunks_.front();
+        out.insert(out.end(), front.begin() + static_cast<std::ptrdiff_t>(count), front.end());
+        front.resize(count);
+        front.swap(out);
+        return out;
+    }
     while (count > 0) {
         std::vector<Event2D>& front = chunks_.front();
         const std::size_t taken = std::min(count, front.size());
-        out.insert(out.end(), front.begin(), front.begin() + taken);
+        out.insert(out.end(), front.begin(), front.begin() + static_cast<std::ptrdiff_t>(taken));
         count -= taken;
         if (taken == front.size() && chunks_.size() > 1) {
             chunks_.pop_front();
         } else {
-            front.erase(front.begin(), front.begin() + taken);
+            front.erase(front.begin(), front.begin() + static_cast<std::ptrdiff_t>(taken));
         }
     }
+    return out;
 }
 
 void EventQueue::shrink() noexcept {

@@ -17,21 +17,31 @@ namespace orvane::sim {
 class EventQueue {
 public:
     // The vector that the next events are appended to, with room for at
-    // least `expected` more. Throws std::bad_alloc, leaving the queue as it was.
-    std::vector<Event2D>& room_for(std::size_t expected);
+    // least `step` more; a new chunk has room for `read` more as well, the
+    // events expected before the next hand-out. Throws std::bad_alloc,
+    // leaving the queue as it was.
+    std::vector<Event2D>& room_for(std::size_t step, std::size_t read);
 
     // How many queued events have time stamps up to `t_us`.
     std::size_t count_until(uint64_t t_us) const;
 
-    // Moves the first `count` events to the end of `out`, which must have room
-    // for them; never throws.
-    void pop_into(std::size_t count, std::vector<Event2D>& out) noexcept;
+    // Makes ready what pop(count) needs. Throws std::bad_alloc, leaving the
+    // queue as it was.
+    void reserve_pop(std::size_t count);
+    // The first `count` events, after reserve_pop(count) and no other change;
+    // never throws. When they fill most of the first chunk, that chunk itself
+    // is handed over, without a copy.
+    std::vector<Event2D> pop(std::size_t count) noexcept;
 
     // Gives back what one long step made the queue take beyond its working size.
     void shrink() noexcept;
 
 private:
+    bool hands_over_front(std::size_t count) const;
+
     std::deque<std::vector<Event2D>> chunks_;
+    // Made ready by reserve_pop: the popped events' room, or the next first chunk.
+    std::vector<Event2D> spare_;
 };
 
 }  // namespace orvane::sim
