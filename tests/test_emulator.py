@@ -390,8 +390,8 @@ if sys.argv[1] == "memory":
     with open("/proc/self/statm") as statm:
         mapped = int(statm.read().split()[0]) * os.sysconf("SC_PAGE_SIZE")
     resource.setrlimit(resource.RLIMIT_AS, (mapped + (96 << 20), limits[1]))
-print("reading", flush=True)
 try:
+    print("reading", flush=True)
     cam.read(10**12)
 except (KeyboardInterrupt, MemoryError) as error:
     print(type(error).__name__, cam.clock_us, flush=True)
