@@ -373,6 +373,19 @@ def test_other_threads_run_while_a_read_emulates():
     assert during > 1000
 
 
+def test_reads_of_one_camera_from_two_threads_take_turns():
+    cam, pieces = camera("dots"), []
+    readers = [
+        threading.Thread(target=lambda: pieces.append(cam.read(200_000)[0])) for _ in range(2)
+    ]
+    for reader in readers:
+        reader.start()
+    for reader in readers:
+        reader.join()
+    pieces.sort(key=lambda events: events["timestamp"][0])
+    assert b"".join(p.tobytes() for p in pieces) == camera("dots").read(400_000)[0].tobytes()
+
+
 STOPPED_READ = """
 import os, resource, sys
 import orvane_sim_py as sim
