@@ -425,7 +425,7 @@ def test_a_read_stopped_by_ctrl_c_or_lack_of_memory_loses_nothing(how, error):
         if how == "sigint":
             time.sleep(0.5)
             child.send_signal(signal.SIGINT)
-        out, _ = child.communicate(timeout=120)
+        out, _ = child.communicate(timeout=60)
     finally:
         child.kill()
     assert out == f"{error} 0\nTrue\n"
