@@ -15,9 +15,8 @@ namespace {
 
 constexpr uint64_t kLatest = std::numeric_limits<uint64_t>::max();
 constexpr uint64_t kSliceUs = 1000;
-// No step of the sensor passes a multiple of this: often enough that a
-// changed tool value acts soon, seldom enough to cost nothing.
-constexpr uint64_t kStepStopUs = 10000;
+// No step of the sensor is longer.
+constexpr uint64_t kLongestStepUs = 10000;
 // Room for the next step's events before it runs: twice the last step's, at least this.
 constexpr std::size_t kLeastStepRoom = 1024;
 // Room made ahead for a read's events goes no further than this (the queue caps it lower still).
@@ -35,12 +34,17 @@ uint64_t slice_end(uint64_t t_us) {
     return rest == 0 ? t_us : t_us > kLatest - (kSliceUs - rest) ? kLatest : t_us - rest + kSliceUs;
 }
 
-// The scene's next sample, or the next multiple of kStepStopUs if that
-// comes first: tool values changed between two reads act from there on.
+// The scene's next sample; for a scene that would go longer without one,
+// the next multiple of kLongestStepUs instead, so that a tool value changed
+// between two reads acts soon.
 uint64_t next_sample(const Scene& scene, uint64_t t_us) {
-    const uint64_t stop =
-        t_us > kLatest - kStepStopUs ? kLatest : t_us / kStepStopUs * kStepStopUs + kStepStopUs;
-    return std::clamp(scene.next_sample_after(t_us), t_us + 1, stop);
+    const uint64_t sample = std::max(scene.next_sample_after(t_us), t_us + 1);
+    if (sample - t_us <= kLongestStepUs) {
+        return sample;
+    }
+    return t_us > kLatest - kLongestStepUs
+               ? kLatest
+               : t_us / kLongestStepUs * kLongestStepUs + kLongestStepUs;
 }
 
 }  // namespace
@@ -111,6 +115,12 @@ void Emulator::emulate_until(uint64_t t_us, const ToolSettings& settings,
     const PixelSettings pixel = pixel_settings(settings.biases);
     running.anti_flicker.configure(settings.anti_flicker);
     const PixelFilter keep = pixel_filter(settings);
+    const auto expected = [&running](uint64_t until_us) {
+        const double events =
+            running.events_per_us * static_cast<double>(until_us - running.emulated_us);
+        return static_cast<std::size_t>(std::min(events * 1.25, kMostExpected));
+    };
+    running.pending.expect(expected(t_us));
     using Clock = std::chrono::steady_clock;
     auto next_check = Clock::now() + std::chrono::milliseconds(kInterruptionCheckMs);
     while (running.emulated_us < t_us) {
@@ -121,11 +131,8 @@ void Emulator::emulate_until(uint64_t t_us, const ToolSettings& settings,
         scene_->prepare(running.emulated_us);
         const uint64_t t = next_sample(*scene_, running.emulated_us);
         scene_->render(t, running.sample.data());
-        const double expected_in_read =
-            running.events_per_us * static_cast<double>(t_us - running.emulated_us);
         std::vector<Event2D>& events = running.pending.room_for(
-            std::max(2 * running.last_step_events, kLeastStepRoom),
-            static_cast<std::size_t>(std::min(expected_in_read * 1.25, kMostExpected)));
+            std::max(2 * running.last_step_events, kLeastStepRoom), expected(t_us));
         const std::size_t before = events.size();
         running.pixels.step(running.sample.data(), t, pixel, random_, keep, events);
         running.last_step_events = events.size() - before;
@@ -156,7 +163,6 @@ Readout Emulator::hand_out(uint64_t end, const ToolSettings& settings) {
     } else if (!settings.rate_control.enabled) {
         running.rate_control.reset();
     }
-    running.pending.shrink();
     clock_us_ = end;
     scene_->forget_before(end);
     return readout;
