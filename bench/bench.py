@@ -9,12 +9,14 @@ to other work does not count. The usual reference is one trivial bound call,
 status 1 when a figure misses its target.
 """
 
+import functools
 import gc
 import os
 import resource
 import statistics
 import subprocess
 import sys
+import threading
 import time
 import timeit
 
@@ -306,7 +308,122 @@ def bench_emulator(table):
             rounds=11,
         ),
         "every tool disabled",
-        high=1.5,
+        high=1.3,
+    )
+
+
+def ticks_per_second(ticker, busy):
+    """How often `ticker` counted per second of wall time while `busy()` ran."""
+    before, start = ticker.count, time.perf_counter()
+    busy()
+    return (ticker.count - before) / (time.perf_counter() - start)
+
+
+class Ticker:
+    """A Python thread that counts as fast as the interpreter lets it."""
+
+    def __init__(self):
+        self.count, self.stopped = 0, threading.Event()
+        self.thread = threading.Thread(target=self.run)
+        self.thread.start()
+
+    def run(self):
+        while not self.stopped.is_set():
+            self.count += 1
+
+    def stop(self):
+        self.stopped.set()
+        self.thread.join()
+
+
+def bench_read_leaves_python_running(table):
+    """Another thread's ticks during a 0.5 s read, against those while this thread sleeps."""
+    camera, ticker = sim.Camera(), Ticker()
+    try:
+        during, idle = [], []
+        for _ in range(7):
+            start = time.perf_counter()
+            during.append(ticks_per_second(ticker, lambda: camera.read(500_000)))
+            elapsed = time.perf_counter() - start
+            idle.append(ticks_per_second(ticker, functools.partial(time.sleep, elapsed)))
+    finally:
+        ticker.stop()
+    table.add(
+        "another thread's ticks during a 0.5 s read of the bar",
+        statistics.median(during) / statistics.median(idle),
+        "ticks while the reader sleeps",
+        low=0.8,
+    )
+
+
+# Run in a child of their own, so that no other benchmark's peak counts.
+INTERRUPT_LATENCY = """
+import os, signal, threading, time
+import orvane_sim_py as sim
+camera, sent = sim.Camera(), []
+def interrupt():
+    sent.append(time.perf_counter())
+    os.kill(os.getpid(), signal.SIGINT)
+threading.Timer(0.5, interrupt).start()
+try:
+    camera.read(10**12)
+except KeyboardInterrupt:
+    print(time.perf_counter() - sent[0])
+"""
+# The peak of this process alone: ru_maxrss would also count the parent's,
+# which the child starts from.
+PEAK_RESIDENT = """
+def peak_resident_bytes():
+    with open("/proc/self/status") as status:
+        line = next(line for line in status if line.startswith("VmHWM:"))
+    return int(line.split()[1]) * 1024
+"""
+ONE_READ_MEMORY = (
+    PEAK_RESIDENT
+    + """
+import orvane_sim_py as sim
+camera = sim.Camera()
+camera.read(1_000)
+before = peak_resident_bytes()
+events, _ = camera.read(3_000_000)
+print((peak_resident_bytes() - before - events.nbytes) / (1 << 20))
+"""
+)
+READS_MEMORY = (
+    PEAK_RESIDENT
+    + """
+import orvane_sim_py as sim
+camera = sim.Camera()
+for _ in range(100):
+    events, triggers = camera.read(100_000)
+print(peak_resident_bytes() / (1 << 20))
+"""
+)
+
+
+def child_figure(code):
+    result = subprocess.run([sys.executable, "-c", code], check=True, capture_output=True)
+    return float(result.stdout)
+
+
+def bench_read_interrupt_and_memory(table):
+    table.add(
+        "SIGINT to KeyboardInterrupt during a read, seconds",
+        statistics.median(child_figure(INTERRUPT_LATENCY) for _ in range(3)),
+        "absolute",
+        high=0.2,
+    )
+    table.add(
+        "peak resident MiB of read(3 s) of the bar beyond its events",
+        child_figure(ONE_READ_MEMORY),
+        "absolute",
+        high=150,
+    )
+    table.add(
+        "peak resident MiB of a process reading 10 s of the bar in 100 ms reads",
+        child_figure(READS_MEMORY),
+        "absolute",
+        high=250,
     )
 
 
@@ -357,6 +474,8 @@ def main():
     bench_data_numpy(table)
     bench_event_array(table)
     bench_emulator(table)
+    bench_read_leaves_python_running(table)
+    bench_read_interrupt_and_memory(table)
     bench_logging(table)
     bench_imports(table)
     bench_set_param_memory(table)

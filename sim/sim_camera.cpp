@@ -50,6 +50,18 @@ py::str readable(const std::string& text) {
     return decoded;
 }
 
+// Thrown out of an emulation when a signal handler raised a Python exception,
+// which stays set until the interpreter lock is back with the caller.
+struct SignalRaised {};
+
+// Called without the interpreter lock.
+void raise_pending_signal() {
+    const py::gil_scoped_acquire acquire;
+    if (PyErr_CheckSignals() != 0) {
+        throw SignalRaised{};
+    }
+}
+
 class Camera {
 public:
     Camera(std::string serial, std::string scene_text, std::unique_ptr<Scene> scene, uint64_t seed,
@@ -103,8 +115,17 @@ public:
             throw py::value_error("duration_us must not be negative, got " +
                                   std::to_string(duration_us));
         }
-        Readout readout =
-            emulator_.read(static_cast<uint64_t>(duration_us), read_tool_settings(tools_));
+        const ToolSettings settings = read_tool_settings(tools_);
+        Readout readout;
+        try {
+            // Other Python threads run while the sensor is emulated; a signal
+            // handler's exception (Ctrl-C's KeyboardInterrupt) stops the read.
+            const py::gil_scoped_release release;
+            readout = emulator_.read(static_cast<uint64_t>(duration_us), settings,
+                                     [] { raise_pending_signal(); });
+        } catch (const SignalRaised&) {
+            throw py::error_already_set();
+        }
         Records records{records_to_numpy(std::move(readout.events)),
                         records_to_numpy(std::move(readout.triggers))};
         const auto& events = std::get<0>(records);
@@ -112,12 +133,16 @@ public:
         return records;
     }
 
-    // The scene as it is at the camera's clock.
+    // The scene as it is at the camera's clock, once a read on another thread is done.
     ApsFrame frame() {
-        const uint64_t t = emulator_.clock_us();
-        ApsFrame frame =
-            grayscale_frame(emulator_.frame(), emulator_.width(), emulator_.height(), t, t);
-        first_frame_t_ = first_frame_t_.value_or(t);
+        SceneFrame shown;
+        {
+            const py::gil_scoped_release release;
+            shown = emulator_.frame();
+        }
+        ApsFrame frame = grayscale_frame(shown.intensities, emulator_.width(), emulator_.height(),
+                                         shown.t_us, shown.t_us);
+        first_frame_t_ = first_frame_t_.value_or(shown.t_us);
         return frame;
     }
 

@@ -1,15 +1,22 @@
 """The simulated camera as an emulator: scenes, the pixel model and the tools acting on it."""
 
 import gc
+import os
 import pickle
 import re
 import signal
+import subprocess
+import sys
+import threading
+import time
 
 import numpy as np
 import orvane_hal_py as hal
 import orvane_sim_py as sim
 import pytest
 from conftest import run_in_child
+
+HERE = os.path.dirname(__file__)
 
 SMALL = {"width": 64, "height": 48}
 
@@ -434,3 +441,123 @@ def test_a_refused_read_leaves_the_camera_unchanged():
         cam.read(1.5)
     assert cam.clock_us == 10_000
     assert cam.read(1_000)[0].tobytes() == twin.read(1_000)[0].tobytes()
+
+
+def every_tool_enabled(cam):
+    tool_set(cam, hal.ROI, enable=True, x=4, y=4, x_width=50, y_height=36)
+    tool_set(cam, hal.ANTI_FLICKER, enable=True)
+    tool_set(cam, hal.EVENT_TRAIL_FILTER, enable=True, type="TRAIL", threshold=1000)
+    tool_set(cam, hal.EVENT_RATE_CONTROL, enable=True, max_event_rate=100_000)
+    tool_set(cam, hal.TRIGGER_IN, enable=True)
+
+
+def read_in_pieces(scene, tools, pieces):
+    cam = camera(scene, seed=3)
+    if tools:
+        every_tool_enabled(cam)
+    reads = [cam.read(d) for d in pieces]
+    return tuple(b"".join(r[i].tobytes() for r in reads) for i in (0, 1))
+
+
+@pytest.mark.parametrize("tools", [False, True], ids=["no tool", "every tool"])
+@pytest.mark.parametrize("scene", ["bar", "dots", "flicker"])
+def test_a_stretch_gives_the_same_bytes_however_it_is_read(scene, tools):
+    random_pieces = np.random.default_rng(5).integers(0, 3000, 60).tolist()
+    total = sum(random_pieces)
+    whole = read_in_pieces(scene, tools, [total])
+    assert len(whole[0]) > 0
+    for pieces in ([7] * (total // 7) + [total % 7], [999] * (total // 999) + [total % 999]):
+        assert read_in_pieces(scene, tools, pieces) == whole
+    assert read_in_pieces(scene, tools, random_pieces) == whole
+    assert read_in_pieces(scene, tools, [1] * 3000) == read_in_pieces(scene, tools, [3000])
+
+
+@pytest.mark.parametrize("rise_us", [1, 300])
+def test_event_rate_control_spreads_a_burst_after_a_quiet_millisecond(rise_us):
+    frames = np.full((3, 240, 320), 50, np.uint8)
+    frames[2] = 200
+
+    def read(enable):
+        cam = sim.Camera(scene=frames, frame_times_us=[0, 10_000, 10_000 + rise_us], seed=2)
+        tool_set(cam, hal.EVENT_RATE_CONTROL, enable=enable, max_event_rate=1_000_000)
+        return cam.read(12_000)[0]
+
+    everything, kept = read(False), read(True)
+    share = len(kept) / len(everything)
+    assert share < 0.2
+    for band in range(8):
+        band_share = (kept["y"] // 30 == band).sum() / (everything["y"] // 30 == band).sum()
+        assert share / 2 <= band_share <= share * 2, band
+
+
+def test_other_threads_run_while_a_read_emulates():
+    ticks, done = [0], threading.Event()
+
+    def tick():
+        while not done.is_set():
+            ticks[0] += 1
+
+    threading.Thread(target=tick, daemon=True).start()
+    before = ticks[0]
+    camera(width=320, height=240).read(2_000_000)
+    during = ticks[0] - before
+    done.set()
+    assert during > 1000
+
+
+def test_reads_of_one_camera_from_two_threads_take_turns():
+    cam, pieces = camera("dots"), []
+    readers = [
+        threading.Thread(target=lambda: pieces.append(cam.read(200_000)[0])) for _ in range(2)
+    ]
+    for reader in readers:
+        reader.start()
+    for reader in readers:
+        reader.join()
+    pieces.sort(key=lambda events: events["timestamp"][0])
+    assert b"".join(p.tobytes() for p in pieces) == camera("dots").read(400_000)[0].tobytes()
+
+
+STOPPED_READ = """
+import os, resource, sys
+import orvane_sim_py as sim
+
+def reads(cam):
+    return [b"".join(a.tobytes() for a in cam.read(d)) for d in (5_000, 30_000, 100_000)]
+
+def fresh():
+    return sim.Camera(scene="bar", width=64, height=48, seed=6)
+
+cam = fresh()
+cam.read(0)
+limits = resource.getrlimit(resource.RLIMIT_AS)
+if sys.argv[1] == "memory":
+    with open("/proc/self/statm") as statm:
+        mapped = int(statm.read().split()[0]) * os.sysconf("SC_PAGE_SIZE")
+    resource.setrlimit(resource.RLIMIT_AS, (mapped + (96 << 20), limits[1]))
+try:
+    print("reading", flush=True)
+    cam.read(10**12)
+except (KeyboardInterrupt, MemoryError) as error:
+    print(type(error).__name__, cam.clock_us, flush=True)
+resource.setrlimit(resource.RLIMIT_AS, limits)
+print(reads(cam) == reads(fresh()), flush=True)
+"""
+
+
+@pytest.mark.parametrize(
+    ("how", "error"), [("sigint", "KeyboardInterrupt"), ("memory", "MemoryError")]
+)
+def test_a_read_stopped_by_ctrl_c_or_lack_of_memory_loses_nothing(how, error):
+    child = subprocess.Popen(
+        [sys.executable, "-c", STOPPED_READ, how], stdout=subprocess.PIPE, text=True, cwd=HERE
+    )
+    try:
+        assert child.stdout.readline() == "reading\n"
+        if how == "sigint":
+            time.sleep(0.5)
+            child.send_signal(signal.SIGINT)
+        out, _ = child.communicate(timeout=60)
+    finally:
+        child.kill()
+    assert out == f"{error} 0\nTrue\n"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "Event2D.h"
@@ -36,15 +37,18 @@ public:
     bool keeps(const Event2D& event);
 
 private:
-    // Eight bytes a pixel, so that a cache line holds eight neighbours: time
-    // stamps keep 56 bits (two thousand years of microseconds).
-    struct PixelState {
-        uint64_t burst_start : 56;
-        uint64_t started : 1;
-        uint64_t last_on : 1;
-        uint64_t flickers : 1;
-        uint64_t score : 3;
-    };
+    // Eight bytes a pixel, so that a cache line holds eight neighbours: the
+    // start of the last ON burst in 56 bits (two thousand years of
+    // microseconds), then whether there was one, whether the last event was
+    // ON, whether the pixel flickers, and its score in 3 bits. One plain
+    // word rather than bit fields: storing one bit field and then loading
+    // its word again would stall on every event.
+    using PixelState = uint64_t;
+    static constexpr uint64_t kTimeMask = (uint64_t{1} << 56) - 1;
+    static constexpr int kStartedBit = 56;
+    static constexpr int kLastOnBit = 57;
+    static constexpr int kFlickersBit = 58;
+    static constexpr int kScoreShift = 59;
 
     AntiFlickerSettings settings_;
     // Periods in band lie within [shortest, longest].
@@ -53,5 +57,39 @@ private:
     uint64_t hold_us_ = 0;
     PixelGrid<PixelState> pixels_;
 };
+
+// Inline: it is asked about every event.
+inline bool AntiFlicker::keeps(const Event2D& event) {
+    constexpr int kMostScore = 7;
+    pixels_.prefetch(event.x, static_cast<uint16_t>(event.y + 1));
+    PixelState& pixel = pixels_.at(event.x, event.y);
+    const uint64_t state = pixel;
+    uint64_t burst_start = state & kTimeMask;
+    bool started = (state >> kStartedBit) & 1u;
+    bool flickers = (state >> kFlickersBit) & 1u;
+    int score = static_cast<int>(state >> kScoreShift);
+    if (started && event.t - burst_start > hold_us_) {
+        score = 0;
+        flickers = false;
+    }
+    const bool on = event.p == 1;
+    if (on && !((state >> kLastOnBit) & 1u)) {
+        if (started) {
+            const uint64_t period = event.t - burst_start;
+            const bool in_band = period >= shortest_period_us_ && period <= longest_period_us_;
+            score = in_band ? std::min(score + 1, kMostScore) : std::max(score - 1, 0);
+        }
+        burst_start = event.t & kTimeMask;
+        started = true;
+    }
+    if (score >= settings_.start_threshold) {
+        flickers = true;
+    } else if (score < settings_.stop_threshold) {
+        flickers = false;
+    }
+    pixel = burst_start | uint64_t{started} << kStartedBit | uint64_t{on} << kLastOnBit |
+            uint64_t{flickers} << kFlickersBit | static_cast<uint64_t>(score) << kScoreShift;
+    return flickers == settings_.band_pass;
+}
 
 }  // namespace orvane::sim

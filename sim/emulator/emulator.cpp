@@ -1,21 +1,50 @@
 #include "emulator.h"
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
 #include <stdexcept>
+#include <string>
 
+#include "event_queue.h"
 #include "trigger_source.h"
 
 namespace orvane::sim {
 
 namespace {
 
-constexpr double kMostReservedEvents = 1 << 24;
+constexpr uint64_t kLatest = std::numeric_limits<uint64_t>::max();
+constexpr uint64_t kSliceUs = 1000;
+// No step of the sensor is longer.
+constexpr uint64_t kLongestStepUs = 10000;
+// Room for the next step's events before it runs: twice the last step's, at least this.
+constexpr std::size_t kLeastStepRoom = 1024;
+// Room made ahead for a read's events goes no further than this (the queue caps it lower still).
+constexpr double kMostExpected = 1e9;
 
 std::vector<uint8_t> rendered(const Scene& scene, uint64_t t_us) {
     std::vector<uint8_t> pixels(static_cast<std::size_t>(scene.width()) * scene.height());
     scene.render(t_us, pixels.data());
     return pixels;
+}
+
+// The end of the event rate control's 1 ms slice that holds `t_us`.
+uint64_t slice_end(uint64_t t_us) {
+    const uint64_t rest = t_us % kSliceUs;
+    return rest == 0 ? t_us : t_us > kLatest - (kSliceUs - rest) ? kLatest : t_us - rest + kSliceUs;
+}
+
+// The scene's next sample; for a scene that would go longer without one,
+// the next multiple of kLongestStepUs instead, so that a tool value changed
+// between two reads acts soon.
+uint64_t next_sample(const Scene& scene, uint64_t t_us) {
+    const uint64_t sample = std::max(scene.next_sample_after(t_us), t_us + 1);
+    if (sample - t_us <= kLongestStepUs) {
+        return sample;
+    }
+    return t_us > kLatest - kLongestStepUs
+               ? kLatest
+               : t_us / kLongestStepUs * kLongestStepUs + kLongestStepUs;
 }
 
 }  // namespace
@@ -25,13 +54,19 @@ struct Emulator::Running {
         : sample(rendered(scene, t_us)),
           pixels(scene.width(), scene.height(), sample.data(), t_us, random, threads),
           anti_flicker(scene.width(), scene.height()),
-          trail_filter(scene.width(), scene.height()) {}
+          trail_filter(scene.width(), scene.height()),
+          emulated_us(t_us) {}
 
     std::vector<uint8_t> sample;
     PixelModel pixels;
     AntiFlicker anti_flicker;
     TrailFilter trail_filter;
     EventRateControl rate_control;
+    // The events made up to emulated_us that no read has handed out.
+    EventQueue pending;
+    uint64_t emulated_us;
+    std::size_t last_step_events = 0;
+    // Events per microsecond of the last read, which sizes the queue's chunks.
     double events_per_us = 0;
 };
 
@@ -40,45 +75,96 @@ Emulator::Emulator(std::unique_ptr<Scene> scene, uint64_t seed, unsigned threads
 
 Emulator::~Emulator() = default;
 
-Readout Emulator::read(uint64_t duration_us, const ToolSettings& settings) {
-    if (duration_us > std::numeric_limits<uint64_t>::max() - clock_us_) {
-        throw std::overflow_error("The camera's clock cannot go past " +
-                                  std::to_string(std::numeric_limits<uint64_t>::max()) + " us");
+Readout Emulator::read(uint64_t duration_us, const ToolSettings& settings,
+                       const Interruption& interruption) {
+    const std::lock_guard<std::mutex> busy(busy_);
+    const uint64_t clock = clock_us_.load();
+    if (duration_us > kLatest - clock) {
+        throw std::overflow_error("The camera's clock cannot go past " + std::to_string(kLatest) +
+                                  " us");
     }
-    if (!running_) {
-        running_ = std::make_unique<Running>(*scene_, clock_us_, random_, threads_);
+    start();
+    const uint64_t end = clock + duration_us;
+    // The event rate control judges whole slices: it needs every event of the one holding end.
+    emulate_until(settings.rate_control.enabled ? slice_end(end) : end, settings, interruption);
+    return hand_out(end, settings);
+}
+
+// The sensor's state starts at the first read, drawing its mismatch from a
+// copy of the generator that replaces it only once all went well.
+void Emulator::start() {
+    if (running_) {
+        return;
     }
-    const uint64_t end = clock_us_ + duration_us;
+    const uint64_t clock = clock_us_.load();
+    scene_->prepare(clock);
+    std::mt19937_64 random = random_;
+    auto running = std::make_unique<Running>(*scene_, clock, random, threads_);
+    random_ = random;
+    running_ = std::move(running);
+}
+
+// Each step is whole or not at all, so an interruption between two steps
+// leaves a sensor that a later read simply goes on from.
+void Emulator::emulate_until(uint64_t t_us, const ToolSettings& settings,
+                             const Interruption& interruption) {
+    Running& running = *running_;
+    if (running.emulated_us >= t_us) {
+        return;
+    }
     const PixelSettings pixel = pixel_settings(settings.biases);
-    if (settings.rate_control.enabled) {
-        running_->rate_control.configure(settings.rate_control);
-    } else {
-        running_->rate_control.reset();
-    }
-    running_->anti_flicker.configure(settings.anti_flicker);
+    running.anti_flicker.configure(settings.anti_flicker);
     const PixelFilter keep = pixel_filter(settings);
+    const auto expected = [&running](uint64_t until_us) {
+        const double events =
+            running.events_per_us * static_cast<double>(until_us - running.emulated_us);
+        return static_cast<std::size_t>(std::min(events * 1.25, kMostExpected));
+    };
+    running.pending.expect(expected(t_us));
+    using Clock = std::chrono::steady_clock;
+    auto next_check = Clock::now() + std::chrono::milliseconds(kInterruptionCheckMs);
+    while (running.emulated_us < t_us) {
+        if (interruption && Clock::now() >= next_check) {
+            interruption();
+            next_check = Clock::now() + std::chrono::milliseconds(kInterruptionCheckMs);
+        }
+        scene_->prepare(running.emulated_us);
+        const uint64_t t = next_sample(*scene_, running.emulated_us);
+        scene_->render(t, running.sample.data());
+        std::vector<Event2D>& events = running.pending.room_for(
+            std::max(2 * running.last_step_events, kLeastStepRoom), expected(t_us));
+        const std::size_t before = events.size();
+        running.pixels.step(running.sample.data(), t, pixel, random_, keep, events);
+        running.last_step_events = events.size() - before;
+        running.emulated_us = t;
+    }
+}
+
+// Everything that may throw comes before the first change.
+Readout Emulator::hand_out(uint64_t end, const ToolSettings& settings) {
+    Running& running = *running_;
+    const uint64_t clock = clock_us_.load();
+    const std::size_t count = running.pending.count_until(end);
+    running.pending.reserve_pop(count);
     Readout readout;
-    // Room for as many events as the last read's rate gives, so that a long
-    // read does not copy and fault in its events again at each doubling.
-    const double expected = running_->events_per_us * static_cast<double>(duration_us) * 1.1;
-    readout.events.reserve(static_cast<std::size_t>(std::min(expected, kMostReservedEvents)));
-    for (uint64_t t = clock_us_; t < end;) {
-        scene_->prepare(t);
-        t = std::min(scene_->next_sample_after(t), end);
-        scene_->render(t, running_->sample.data());
-        const std::size_t first_new = readout.events.size();
-        running_->pixels.step(running_->sample.data(), t, pixel, random_, keep, readout.events);
-        control_rate(settings, readout.events, first_new);
-    }
-    if (duration_us > 0) {
-        running_->events_per_us =
-            static_cast<double>(readout.events.size()) / static_cast<double>(duration_us);
-    }
     if (settings.trigger_in) {
-        readout.triggers = trigger_edges(clock_us_, end);
+        readout.triggers = trigger_edges(clock, end);
+    }
+    if (settings.rate_control.enabled) {
+        running.rate_control.reserve(settings.rate_control);
+    }
+    readout.events = running.pending.pop(count);
+    if (end > clock) {
+        running.events_per_us = static_cast<double>(count) / static_cast<double>(end - clock);
+    }
+    if (settings.rate_control.enabled && !readout.events.empty()) {
+        const std::size_t later = running.pending.count_until(slice_end(readout.events.back().t));
+        running.rate_control.control(settings.rate_control, readout.events, later);
+    } else if (!settings.rate_control.enabled) {
+        running.rate_control.reset();
     }
     clock_us_ = end;
-    scene_->forget_before(clock_us_);
+    scene_->forget_before(end);
     return readout;
 }
 
@@ -97,21 +183,10 @@ PixelFilter Emulator::pixel_filter(const ToolSettings& settings) {
     };
 }
 
-// The event rate control, over the whole stream in time order from events[first].
-void Emulator::control_rate(const ToolSettings& settings, std::vector<Event2D>& events,
-                            std::size_t first) {
-    if (!settings.rate_control.enabled) {
-        return;
-    }
-    std::size_t kept = first;
-    for (std::size_t i = first; i < events.size(); ++i) {
-        if (running_->rate_control.keeps(events[i])) {
-            events[kept++] = events[i];
-        }
-    }
-    events.resize(kept);
+SceneFrame Emulator::frame() const {
+    const std::lock_guard<std::mutex> busy(busy_);
+    const uint64_t t = clock_us_.load();
+    return {t, rendered(*scene_, t)};
 }
-
-std::vector<uint8_t> Emulator::frame() const { return rendered(*scene_, clock_us_); }
 
 }  // namespace orvane::sim

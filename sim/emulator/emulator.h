@@ -1,7 +1,10 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <random>
 #include <vector>
 
@@ -27,15 +30,31 @@ struct ToolSettings {
     bool trigger_in = false;
 };
 
+// The scene at one time, one byte per pixel, row by row.
+struct SceneFrame {
+    uint64_t t_us = 0;
+    std::vector<uint8_t> intensities;
+};
+
 struct Readout {
     std::vector<Event2D> events;
     std::vector<EventTriggerIn> triggers;
 };
 
+// Called between the sensor's steps, about every kInterruptionCheckMs of
+// wall time, while a read emulates: it throws to stop the read.
+using Interruption = std::function<void()>;
+constexpr int kInterruptionCheckMs = 50;
+
 // An event sensor watching a scene, with its tools acting on what the
 // pixels emit, in this order: ROI, anti-flicker, trail filter, event rate
-// control. All randomness comes from one generator seeded once, drawn in
-// the order the reads ask for it.
+// control. The sensor samples the scene on a schedule of its own, which no
+// read changes, and keeps the events it made past a read's end for the
+// next one: however a stretch of the clock is read, it gives the same
+// events. All randomness comes from one generator seeded once.
+//
+// A read may run on any thread while another asks for the clock; reads and
+// frames wait for each other.
 class Emulator {
 public:
     // The pixel model spreads its work over `threads` threads (at least one).
@@ -44,20 +63,26 @@ public:
 
     int width() const { return scene_->width(); }
     int height() const { return scene_->height(); }
-    uint64_t clock_us() const { return clock_us_; }
+    uint64_t clock_us() const { return clock_us_.load(); }
 
     // The events and trigger edges of (clock, clock + duration_us]; the clock
-    // then moves on by duration_us. Throws std::overflow_error when the clock
-    // would pass its largest value, leaving everything as it was.
-    Readout read(uint64_t duration_us, const ToolSettings& settings);
+    // then moves on by duration_us. All or nothing: when it throws
+    // (std::overflow_error when the clock would pass its largest value,
+    // std::bad_alloc, whatever `interruption` or the scene throws), the clock
+    // stays and the next read returns what it would have returned. The
+    // events the sensor made meanwhile wait for that read.
+    Readout read(uint64_t duration_us, const ToolSettings& settings,
+                 const Interruption& interruption = {});
 
-    // The scene at the current clock, one byte per pixel, row by row.
-    std::vector<uint8_t> frame() const;
+    // The scene at the clock, which no read moves meanwhile.
+    SceneFrame frame() const;
 
 private:
+    void start();
+    void emulate_until(uint64_t t_us, const ToolSettings& settings,
+                       const Interruption& interruption);
+    Readout hand_out(uint64_t end, const ToolSettings& settings);
     PixelFilter pixel_filter(const ToolSettings& settings);
-    void control_rate(const ToolSettings& settings, std::vector<Event2D>& events,
-                      std::size_t first);
 
     // The sensor's per-pixel state, made at the first read: a camera that
     // is never read costs no more than its scene.
@@ -66,8 +91,9 @@ private:
     std::unique_ptr<Scene> scene_;
     std::mt19937_64 random_;
     unsigned threads_;
-    uint64_t clock_us_ = 0;
+    std::atomic<uint64_t> clock_us_{0};
     std::unique_ptr<Running> running_;
+    mutable std::mutex busy_;
 };
 
 }  // namespace orvane::sim
