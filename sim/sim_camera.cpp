@@ -3,10 +3,12 @@
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -36,9 +38,9 @@ constexpr uint64_t kFirstFrameT = 0;
 
 class Camera {
 public:
-    Camera(std::string serial, std::unique_ptr<Scene> scene, uint64_t seed)
+    Camera(std::string serial, std::unique_ptr<Scene> scene, uint64_t seed, unsigned threads)
         : serial_(std::move(serial)),
-          emulator_(std::move(scene), seed),
+          emulator_(std::move(scene), seed, threads),
           tools_(make_camera_tools()) {}
 
     CameraDescription description() const {
@@ -127,9 +129,15 @@ private:
 
 std::unique_ptr<Camera> make_camera(std::string serial, const py::object& scene, uint64_t seed,
                                     const py::object& frame_times_us, std::optional<int> width,
-                                    std::optional<int> height) {
+                                    std::optional<int> height, std::optional<int> threads) {
+    if (threads && *threads < 1) {
+        throw py::value_error("threads must be at least 1, not " + std::to_string(*threads));
+    }
+    // None: every core the machine has.
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     return std::make_unique<Camera>(std::move(serial),
-                                    scene_from_python(scene, frame_times_us, width, height), seed);
+                                    scene_from_python(scene, frame_times_us, width, height), seed,
+                                    threads ? static_cast<unsigned>(*threads) : cores);
 }
 
 }  // namespace
@@ -138,7 +146,8 @@ void register_camera(py::module_& m) {
     py::class_<Camera>(m, "Camera")
         .def(py::init(&make_camera), py::arg("serial") = "SIM-0001", py::arg("scene") = "bar",
              py::arg("seed") = 0, py::kw_only(), py::arg("frame_times_us") = py::none(),
-             py::arg("width") = py::none(), py::arg("height") = py::none())
+             py::arg("width") = py::none(), py::arg("height") = py::none(),
+             py::arg("threads") = py::none())
         .def_property_readonly("serial", &Camera::serial)
         .def_property_readonly("clock_us", &Camera::clock_us)
         .def("description", &Camera::description)

@@ -11,7 +11,7 @@ class Camera:
         """
         Create and return a new object.  See help(type) for accurate signature.
         """
-    def __init__(self, serial: str = 'SIM-0001', scene: typing.Any = 'bar', seed: typing.SupportsInt | typing.SupportsIndex = 0, *, frame_times_us: typing.Any = None, width: typing.SupportsInt | typing.SupportsIndex | None = None, height: typing.SupportsInt | typing.SupportsIndex | None = None) -> None:
+    def __init__(self, serial: str = 'SIM-0001', scene: typing.Any = 'bar', seed: typing.SupportsInt | typing.SupportsIndex = 0, *, frame_times_us: typing.Any = None, width: typing.SupportsInt | typing.SupportsIndex | None = None, height: typing.SupportsInt | typing.SupportsIndex | None = None, threads: typing.SupportsInt | typing.SupportsIndex | None = None) -> None:
         ...
     def calibration(self) -> orvane_base_py.CalibratorParameters:
         ...

@@ -1,5 +1,8 @@
 """The simulated camera as an emulator: scenes, the pixel model and the tools acting on it."""
 
+import importlib.util
+from pathlib import Path
+
 import numpy as np
 import orvane_hal_py as hal
 import orvane_sim_py as sim
@@ -49,14 +52,18 @@ def test_arrays_are_handed_over_without_a_copy():
     assert events.base is not None
 
 
-@pytest.mark.parametrize("scene", ["bar", "still"])
+@pytest.mark.parametrize("scene", ["bar", "still", "flicker"])
 def test_same_seed_and_settings_give_the_same_stream(scene):
-    def stream(seed):
-        cam = camera(scene, seed)
+    """Whatever the number of threads, with the per-pixel tools judging on them."""
+
+    def stream(seed, threads=None):
+        cam = sim.Camera(scene=scene, seed=seed, threads=threads, **SMALL)
         tool_set(cam, hal.BIAS, bias_fo=40)
+        tool_set(cam, hal.ANTI_FLICKER, enable=scene == "flicker")
+        tool_set(cam, hal.EVENT_TRAIL_FILTER, enable=scene == "flicker")
         return b"".join(cam.read(d)[0].tobytes() for d in (30_000, 70_000))
 
-    assert stream(7) == stream(7)
+    assert stream(7, 1) == stream(7, 2) == stream(7, 5) == stream(7, 1000) == stream(7)
     assert stream(7) != stream(8)
 
 
@@ -300,3 +307,25 @@ def test_a_refused_read_leaves_the_camera_unchanged():
         cam.read(1.5)
     assert cam.clock_us == 10_000
     assert cam.read(1_000)[0].tobytes() == twin.read(1_000)[0].tobytes()
+
+
+def test_the_numpy_reference_counts_the_events_of_every_pixel_alike():
+    """The benchmark's NumPy model is the emulator's model: same counts per pixel.
+
+    The background activity is at its lowest, since the two draw it from
+    different generators.
+    """
+    path = Path(__file__).parents[1] / "bench" / "numpy_pixel_model.py"
+    spec = importlib.util.spec_from_file_location("numpy_pixel_model", path)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    width, height, duration = 160, 120, 150_000
+    cam = camera(seed=5, width=width, height=height)
+    tool_set(cam, hal.BIAS, bias_fo=-35, bias_hpf=120)
+    reference = module.NumpyPixelModel(5, width, height, noise_hz=0.1 * 2 ** (-35 / 20 - 4))
+    counts = [
+        np.bincount(events["y"].astype(int) * width + events["x"], minlength=width * height)
+        for events in (cam.read(duration)[0], reference.read(duration))
+    ]
+    assert (counts[0] > 0).sum() > 3000
+    assert (counts[0] == counts[1]).mean() >= 0.999
