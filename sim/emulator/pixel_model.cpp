@@ -229,7 +229,8 @@ void PixelModel::step(const uint8_t* sample, uint64_t t_us, const PixelSettings&
         });
         std::size_t most = first;
         for (const Band& band : bands_) {
-            most += band.kept.capacity();
+            most +=
+                band.crossings.count + static_cast<std::size_t>(band.noise_end - band.noise_begin);
         }
         if (most > events.capacity()) {
             events.reserve(std::max(most, 2 * events.capacity()));
