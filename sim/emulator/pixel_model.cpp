@@ -29,6 +29,8 @@ constexpr uint64_t kLongestCountedInterval = 1 << 16;
 constexpr int kBlock = 64;
 // How far ahead the scan loads the state of the pixel below a changed one.
 constexpr int kPrefetchRows = 4;
+// A band smaller than this costs more to hand over than its work saves.
+constexpr int kLeastRowsPerBand = 8;
 // Scratch space larger than this, and four times what the last step used,
 // is given back, so that one long step does not keep its memory.
 constexpr std::size_t kKeptScratchBytes = std::size_t{1} << 20;
@@ -189,7 +191,8 @@ PixelModel::PixelModel(int width, int height, const uint8_t* first_sample, uint6
         pixels_.at(static_cast<uint16_t>(pixel % width), static_cast<uint16_t>(pixel / width)) = {
             logs[last_sample_[pixel]], threshold_scale(key, pixel), kNever};
     }
-    const auto count = static_cast<int>(std::clamp(threads, 1u, static_cast<unsigned>(height)));
+    const auto most_bands = static_cast<unsigned>(std::max(1, height / kLeastRowsPerBand));
+    const auto count = static_cast<int>(std::clamp(threads, 1u, most_bands));
     for (int band = 0; band < count; ++band) {
         bands_.emplace_back(height * band / count, height * (band + 1) / count);
     }

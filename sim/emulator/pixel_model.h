@@ -38,7 +38,7 @@ using PixelFilter = std::function<bool(const Event2D&)>;
 class PixelModel {
 public:
     // Draws the key of the pixels' threshold mismatch from `random`. The work
-    // of each step is spread over `threads` threads (at most one per row).
+    // of each step is spread over `threads` threads (at most one per 8 rows).
     PixelModel(int width, int height, const uint8_t* first_sample, uint64_t t_us,
                std::mt19937_64& random, unsigned threads = 1);
     ~PixelModel();

@@ -106,20 +106,20 @@ bool same_events(const std::vector<Event2D>& a, const std::vector<Event2D>& b) {
                       });
 }
 
-// Patches of a 37 x 23 sensor change at random, with background activity,
+// Patches of a 37 x 61 sensor change at random, with background activity,
 // the refractory period and a judge that keeps every other event of each
 // pixel, over intervals short and long (past the counting sort's reach).
 // Where `fail` is set, every step first runs out of memory after each
 // number of allocations in turn and is tried again.
 std::vector<Event2D> patches_seen(unsigned threads, bool fail, uint64_t* next_random) {
     constexpr int kWidth = 37;
-    constexpr int kHeight = 23;
+    constexpr int kHeight = 61;
     std::mt19937_64 scene(7);
     std::vector<uint8_t> frame(kWidth * kHeight, 100);
     std::mt19937_64 random(3);
     PixelModel pixels(kWidth, kHeight, frame.data(), 0, random, threads);
     PixelSettings settings;
-    settings.noise_rate_hz = 2000;
+    settings.noise_rate_hz = 200;
     std::vector<int> seen(frame.size());
     std::vector<uint64_t> last_t(frame.size());
     const auto keep = [&](const Event2D& event) {
@@ -130,7 +130,7 @@ std::vector<Event2D> patches_seen(unsigned threads, bool fail, uint64_t* next_ra
     };
     std::vector<Event2D> events;
     uint64_t t = 0;
-    for (int step = 0; step < 60; ++step) {
+    for (int step = 0; step < 30; ++step) {
         for (int patch = 0; patch < 4; ++patch) {
             const auto x = static_cast<int>(scene() % (kWidth - 8));
             const auto y = static_cast<int>(scene() % (kHeight - 6));
@@ -167,7 +167,7 @@ void test_threads_and_failures_change_no_event() {
     uint64_t next = 0;
     const std::vector<Event2D> alone = patches_seen(1, false, &next);
     CHECK(alone.size() > 1000);
-    for (const unsigned threads : {1u, 2u, 3u, 8u, 100u}) {
+    for (const unsigned threads : {1u, 2u, 3u, 100u}) {
         for (const bool fail : {false, true}) {
             uint64_t next_here = 0;
             CHECK(same_events(patches_seen(threads, fail, &next_here), alone));
