@@ -143,8 +143,11 @@ struct PixelModel::Interval {
     // Where a crossing falls, from its offset into the interval: never at
     // t0 itself, which belongs to the previous interval.
     uint64_t crossing_time(double offset) const {
-        return t0 +
-               std::clamp(static_cast<uint64_t>(std::max(0.0, std::ceil(offset))), uint64_t{1}, dt);
+        // The ceiling of the bounded offset, without a call to std::ceil.
+        const double bounded = std::clamp(offset, 1.0, static_cast<double>(dt));
+        auto whole = static_cast<uint64_t>(bounded);
+        whole += static_cast<double>(whole) < bounded ? 1 : 0;
+        return t0 + std::min(whole, dt);
     }
     std::size_t offset(const Event2D& event) const { return event.t - t0 - 1; }
 };
