@@ -9,6 +9,11 @@
 
 #include "records.h"
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 namespace orvane::sim {
 
 namespace {
@@ -94,6 +99,23 @@ bool same_block(const uint8_t* a, const uint8_t* b) {
         differ |= word_a ^ word_b;
     }
     return differ == 0;
+}
+
+// Maps in the whole pages of `bytes` bytes from `start` for writing: the first
+// writes to fresh memory would otherwise fault it in a page at a time, on
+// whichever thread writes first. Only a hint; without it the writes fault.
+void map_in(uintptr_t start, std::size_t bytes) {
+#if defined(MADV_POPULATE_WRITE)
+    static const auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    const uintptr_t from = (start + page - 1) & ~(page - 1);
+    const uintptr_t to = (start + bytes) & ~(page - 1);
+    if (from < to) {
+        madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
+    }
+#else
+    (void)start;
+    (void)bytes;
+#endif
 }
 
 bool in_pixel_order(const Event2D& a, const Event2D& b) {
@@ -227,13 +249,13 @@ void PixelModel::step(const uint8_t* sample, uint64_t t_us, const PixelSettings&
     const std::size_t first = events.size();
     // Everything that may fail comes before the first change to the pixels.
     const std::mt19937_64 drawn_from = random;
+    std::size_t most = first;
     try {
         draw_noise(interval, settings, random);
         on_every_band([&](Band& band) {
             find_crossings(band, sample, interval, settings);
             reserve(band, interval);
         });
-        std::size_t most = first;
         for (const Band& band : bands_) {
             most +=
                 band.crossings.count + static_cast<std::size_t>(band.noise_end - band.noise_begin);
@@ -245,7 +267,16 @@ void PixelModel::step(const uint8_t* sample, uint64_t t_us, const PixelSettings&
         random = drawn_from;
         throw;
     }
-    on_every_band([&](Band& band) { settle(band, interval, settings, keep); });
+    // The room for this step's events is mostly fresh memory: each band maps
+    // in its share while it settles, so that place() does not fault it in on
+    // the calling thread alone.
+    const uintptr_t room = reinterpret_cast<uintptr_t>(events.data()) + first * sizeof(Event2D);
+    const std::size_t room_bytes = (most - first) * sizeof(Event2D);
+    on_every_band([&](Band& band) {
+        const std::size_t share = room_bytes / bands_.size();
+        map_in(room + share * static_cast<std::size_t>(&band - bands_.data()), share);
+        settle(band, interval, settings, keep);
+    });
     last_t_us_ = t_us;
     place(events, first, interval);
     give_back_if_oversized(noise_, noise_.size());
