@@ -46,8 +46,9 @@ public:
     // Appends the events of the interval (last sample, t_us] that `keep`
     // lets through (all when it is empty) to `events`, in time-stamp order,
     // and makes `sample` the last sample. `keep` may be called from several
-    // threads at once, for different pixels. When it throws, the model,
-    // `random`, `events` and everything `keep` judges by are as they were.
+    // threads at once, for different pixels. A step that throws (out of
+    // memory) leaves the model, `random`, `events` and everything `keep`
+    // judges by as they were.
     void step(const uint8_t* sample, uint64_t t_us, const PixelSettings& settings,
               std::mt19937_64& random, const PixelFilter& keep, std::vector<Event2D>& events);
 

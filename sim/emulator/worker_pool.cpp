@@ -29,8 +29,8 @@ bool poll(Ready ready) {
 WorkerPool::WorkerPool(unsigned shares) : errors_(std::max(shares, 1u)) {
     workers_.reserve(errors_.size() - 1);
     try {
-        for (unsigned share = 1; share < errors_.size(); ++share) {
-            workers_.emplace_back([this, share] { work(share); });
+        for (std::size_t worker = 1; worker < errors_.size(); ++worker) {
+            workers_.emplace_back([this] { work(); });
         }
     } catch (...) {
         stop();
@@ -59,20 +59,19 @@ void WorkerPool::run_each(void (*call)(void*, unsigned), void* context) {
     }
     call_ = call;
     context_ = context;
-    pending_.store(static_cast<unsigned>(workers_.size()));
+    // Counted before any share is handed out, so that no finished share is missed.
+    finished_shares_.store(0);
+    next_share_.store(0);
     {
         std::lock_guard<std::mutex> lock(mutex_);
         round_.fetch_add(1);
     }
     started_.notify_all();
-    try {
-        call(context, 0);
-    } catch (...) {
-        errors_[0] = std::current_exception();
-    }
-    if (!poll([this] { return pending_.load() == 0; })) {
+    take_shares();
+    const auto all_finished = [this] { return finished_shares_.load() == shares(); };
+    if (!poll(all_finished)) {
         std::unique_lock<std::mutex> lock(mutex_);
-        finished_.wait(lock, [this] { return pending_.load() == 0; });
+        finished_.wait(lock, all_finished);
     }
     for (const std::exception_ptr& error : errors_) {
         if (error) {
@@ -81,7 +80,24 @@ void WorkerPool::run_each(void (*call)(void*, unsigned), void* context) {
     }
 }
 
-void WorkerPool::work(unsigned share) {
+// Runs shares until none is left. A thread that wakes late finds them taken:
+// on a busy machine the others do its part rather than wait for it.
+void WorkerPool::take_shares() {
+    for (unsigned share = next_share_.fetch_add(1); share < shares();
+         share = next_share_.fetch_add(1)) {
+        try {
+            call_(context_, share);
+        } catch (...) {
+            errors_[share] = std::current_exception();
+        }
+        if (finished_shares_.fetch_add(1) + 1 == shares()) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            finished_.notify_one();
+        }
+    }
+}
+
+void WorkerPool::work() {
     uint64_t done = 0;
     for (;;) {
         if (!poll([&] { return round_.load() != done; })) {
@@ -92,19 +108,7 @@ void WorkerPool::work(unsigned share) {
         if (stopping_.load()) {
             return;
         }
-        try {
-            call_(context_, share);
-        } catch (...) {
-            errors_[share] = std::current_exception();
-        }
-        finish_share();
-    }
-}
-
-void WorkerPool::finish_share() {
-    if (pending_.fetch_sub(1) == 1) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        finished_.notify_one();
+        take_shares();
     }
 }
 
