@@ -178,8 +178,10 @@ struct PixelModel::Interval {
 // finds the crossings without changing the pixels, so that it can still
 // give up when memory runs out, then settles them.
 struct PixelModel::Band {
-    // A pixel whose grey level changed, with the reference it moves to.
+    // A pixel whose grey level changed or that emitted an event, with the
+    // reference and last event time it moves to.
     struct Change {
+        uint64_t last_event_t;
         uint16_t x;
         uint16_t y;
         float reference;
@@ -191,13 +193,14 @@ struct PixelModel::Band {
     int first_row;
     int end_row;
     Filling<Change> changes;
-    // The crossings in pixel order, each pixel's in time order, and the
-    // band's share of the background activity, also in pixel order.
+    // The crossings of the pixel at hand, and the band's share of the
+    // background activity, in pixel order.
     Filling<Event2D> crossings;
     const Event2D* noise_begin = nullptr;
     const Event2D* noise_end = nullptr;
-    // The events left after the refractory period and `keep`, in pixel order.
-    std::vector<Event2D> kept;
+    // The events outside the refractory period (and, once settled, that
+    // `keep` lets through), in pixel order.
+    Filling<Event2D> kept;
     // Kept events at each offset into the interval; then, once counted over
     // every band, where the band's first event at that offset goes.
     std::vector<uint32_t> per_offset;
@@ -253,12 +256,10 @@ void PixelModel::step(const uint8_t* sample, uint64_t t_us, const PixelSettings&
     try {
         draw_noise(interval, settings, random);
         on_every_band([&](Band& band) {
-            find_crossings(band, sample, interval, settings);
-            reserve(band, interval);
+            find_crossings(band, sample, interval, settings, interval.counted && !keep);
         });
         for (const Band& band : bands_) {
-            most +=
-                band.crossings.count + static_cast<std::size_t>(band.noise_end - band.noise_begin);
+            most += band.kept.count;
         }
         if (most > events.capacity()) {
             events.reserve(std::max(most, 2 * events.capacity()));
@@ -275,7 +276,7 @@ void PixelModel::step(const uint8_t* sample, uint64_t t_us, const PixelSettings&
     on_every_band([&](Band& band) {
         const std::size_t share = room_bytes / bands_.size();
         map_in(room + share * static_cast<std::size_t>(&band - bands_.data()), share);
-        settle(band, interval, settings, keep);
+        settle(band, interval, keep);
     });
     last_t_us_ = t_us;
     place(events, first, interval);
@@ -283,7 +284,7 @@ void PixelModel::step(const uint8_t* sample, uint64_t t_us, const PixelSettings&
     for (Band& band : bands_) {
         band.changes.give_back_if_oversized();
         band.crossings.give_back_if_oversized();
-        give_back_if_oversized(band.kept, band.kept.size());
+        band.kept.give_back_if_oversized();
     }
 }
 
@@ -319,12 +320,50 @@ void PixelModel::draw_noise(const Interval& interval, const PixelSettings& setti
     }
 }
 
-// Leaves the pixels as they are: the changes wait in the band.
+// Leaves the pixels as they are: the changes wait in the band. The events
+// go through the refractory period here, in pixel order with the band's
+// noise; they are counted per offset unless `keep` is yet to judge them.
 void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interval& interval,
-                                const PixelSettings& settings) {
+                                const PixelSettings& settings, bool count) {
     band.changes.count = 0;
-    band.crossings.count = 0;
+    band.kept.count = 0;
+    if (interval.counted) {
+        band.per_offset.assign(interval.dt, 0);
+    }
     const auto& logs = log_intensity();
+    const auto pass = [&](const Event2D& event, uint64_t& last) {
+        if (last != kNever && event.t - last < settings.refractory_us) {
+            return;
+        }
+        last = event.t;
+        *band.kept.add(1) = event;
+        if (count) {
+            ++band.per_offset[interval.offset(event)];
+        }
+    };
+    const auto record = [&](uint16_t x, uint16_t y, float reference, uint8_t level, uint64_t last) {
+        Band::Change* change = band.changes.add(1);
+        change->last_event_t = last;
+        change->x = x;
+        change->y = y;
+        change->reference = reference;
+        change->level = level;
+    };
+    const auto key = [](const Event2D& event) { return uint32_t{event.y} << 16 | event.x; };
+    const Event2D* noise = band.noise_begin;
+    // The noise of the pixels before `until`, whose grey level did not change.
+    const auto pass_noise_before = [&](uint32_t until) {
+        while (noise != band.noise_end && key(*noise) < until) {
+            const Event2D& first = *noise;
+            const PixelState& state = pixels_.at(first.x, first.y);
+            uint64_t last = state.last_event_t;
+            for (; noise != band.noise_end && key(*noise) == key(first); ++noise) {
+                pass(*noise, last);
+            }
+            record(first.x, first.y, state.reference,
+                   last_sample_[static_cast<std::size_t>(first.y) * width_ + first.x], last);
+        }
+    };
     for (int y = band.first_row; y < band.end_row; ++y) {
         const std::size_t row = static_cast<std::size_t>(y) * width_;
         const uint8_t* before = last_sample_.data() + row;
@@ -332,6 +371,8 @@ void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interva
         const auto cross = [&](int x) {
             const auto px = static_cast<uint16_t>(x);
             const auto py = static_cast<uint16_t>(y);
+            const uint32_t here = uint32_t{py} << 16 | px;
+            pass_noise_before(here);
             // Changes come in patches: the scan will soon meet this column again a
             // few rows down.
             pixels_.prefetch(px, static_cast<uint16_t>(y + kPrefetchRows));
@@ -348,6 +389,7 @@ void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interva
             const double us_per_log = static_cast<double>(interval.dt) / (end - start);
             const double first_offset = (reference - start) * us_per_log;
             const double offset_step = signed_step * us_per_log;
+            band.crossings.count = 0;
             Event2D* out = band.crossings.add(crossed);
             for (int k = 1; k <= crossed; ++k, ++out) {
                 out->x = px;
@@ -355,13 +397,22 @@ void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interva
                 out->p = rising ? 1 : 0;
                 out->t = interval.crossing_time(first_offset + k * offset_step);
             }
-            Band::Change* change = band.changes.add(1);
-            change->x = px;
-            change->y = py;
-            change->reference = crossed == 0
-                                    ? state.reference
-                                    : static_cast<float>(reference + crossed * signed_step);
-            change->level = after[x];
+            // The pixel's noise joins its crossings in time order, after those of its time.
+            uint64_t last = state.last_event_t;
+            for (const Event2D& crossing : band.crossings) {
+                for (; noise != band.noise_end && key(*noise) == here && noise->t < crossing.t;
+                     ++noise) {
+                    pass(*noise, last);
+                }
+                pass(crossing, last);
+            }
+            for (; noise != band.noise_end && key(*noise) == here; ++noise) {
+                pass(*noise, last);
+            }
+            record(px, py,
+                   crossed == 0 ? state.reference
+                                : static_cast<float>(reference + crossed * signed_step),
+                   after[x], last);
         };
         int first = 0;
         for (; first + kBlock <= width_; first += kBlock) {
@@ -376,50 +427,33 @@ void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interva
             }
         }
     }
+    pass_noise_before(std::numeric_limits<uint32_t>::max());
 }
 
-// Makes the room that settle() and place() fill, so that they cannot fail.
-void PixelModel::reserve(Band& band, const Interval& interval) const {
-    band.kept.clear();
-    band.kept.reserve(band.crossings.count +
-                      static_cast<std::size_t>(band.noise_end - band.noise_begin));
-    if (interval.counted) {
-        band.per_offset.assign(interval.dt, 0);
-    }
-}
-
-// Moves the band's pixels on, then lets its crossings and noise events
-// through the refractory period and `keep`, in pixel order, where
-// neighbouring events have neighbouring state.
-void PixelModel::settle(Band& band, const Interval& interval, const PixelSettings& settings,
-                        const PixelFilter& keep) {
+// Moves the band's pixels on, then lets `keep` judge the events that passed
+// the refractory period, in pixel order, where neighbouring events have
+// neighbouring state.
+void PixelModel::settle(Band& band, const Interval& interval, const PixelFilter& keep) {
     for (const Band::Change& change : band.changes) {
-        pixels_.at(change.x, change.y).reference = change.reference;
+        PixelState& state = pixels_.at(change.x, change.y);
+        state.reference = change.reference;
+        state.last_event_t = change.last_event_t;
         last_sample_[static_cast<std::size_t>(change.y) * width_ + change.x] = change.level;
     }
-    const auto judge = [&](const Event2D& event) {
-        uint64_t& last = pixels_.at(event.x, event.y).last_event_t;
-        if (last != kNever && event.t - last < settings.refractory_us) {
-            return;
-        }
-        last = event.t;
-        if (!keep || keep(event)) {
-            band.kept.push_back(event);
+    if (!keep) {
+        return;
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < band.kept.count; ++i) {
+        const Event2D event = band.kept.room[i];
+        if (keep(event)) {
+            band.kept.room[kept++] = event;
             if (interval.counted) {
                 ++band.per_offset[interval.offset(event)];
             }
         }
-    };
-    const Event2D* noise = band.noise_begin;
-    for (const Event2D& crossing : band.crossings) {
-        for (; noise != band.noise_end && in_pixel_order(*noise, crossing); ++noise) {
-            judge(*noise);
-        }
-        judge(crossing);
     }
-    for (; noise != band.noise_end; ++noise) {
-        judge(*noise);
-    }
+    band.kept.count = kept;
 }
 
 // Appends the bands' kept events to `events` in time order, those of one

@@ -59,10 +59,8 @@ private:
     void draw_noise(const Interval& interval, const PixelSettings& settings,
                     std::mt19937_64& random);
     void find_crossings(Band& band, const uint8_t* sample, const Interval& interval,
-                        const PixelSettings& settings);
-    void reserve(Band& band, const Interval& interval) const;
-    void settle(Band& band, const Interval& interval, const PixelSettings& settings,
-                const PixelFilter& keep);
+                        const PixelSettings& settings, bool count);
+    void settle(Band& band, const Interval& interval, const PixelFilter& keep);
     void place(std::vector<Event2D>& events, std::size_t first, const Interval& interval);
     template <typename Task>
     void on_every_band(Task task);
