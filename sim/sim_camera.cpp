@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -261,26 +260,12 @@ std::string scene_text(const py::object& scene) {
     return "iterator";
 }
 
-// A name that is no scene is most likely a serial given where the scene goes.
-std::unique_ptr<Scene> scene_or_hint(const py::object& scene, const py::object& frame_times_us,
-                                     std::optional<int> width, std::optional<int> height) {
-    try {
-        return scene_from_python(scene, frame_times_us, width, height);
-    } catch (const std::invalid_argument& error) {
-        if (!py::isinstance<py::str>(scene)) {
-            throw;
-        }
-        throw py::value_error(std::string(error.what()) +
-                              "; a serial number goes by keyword: Camera(serial=...)");
-    }
-}
-
 std::unique_ptr<Camera> make_camera(const py::object& scene, std::string serial, uint64_t seed,
                                     const py::object& frame_times_us, std::optional<int> width,
                                     std::optional<int> height, std::optional<int64_t> threads) {
     const unsigned thread_total = thread_count(threads);
     return std::make_unique<Camera>(std::move(serial), scene_text(scene),
-                                    scene_or_hint(scene, frame_times_us, width, height), seed,
+                                    scene_from_python(scene, frame_times_us, width, height), seed,
                                     thread_total);
 }
 

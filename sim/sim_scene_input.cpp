@@ -236,12 +236,10 @@ std::unique_ptr<Scene> builtin_scene(const py::object& name_object, int width, i
     const std::string name = python::text_from(name_object, "scene");
     const auto& names = builtin_scene_names();
     if (std::find(names.begin(), names.end(), name) == names.end()) {
-        std::string known;
-        for (const auto& builtin : names) {
-            known += (known.empty() ? "" : ", ") + builtin;
-        }
+        // Most likely a serial given where the scene goes.
         throw py::value_error("Unknown scene '" + printable(name) + "': the built-in scenes are " +
-                              known);
+                              builtin_scene_list() +
+                              "; a serial number goes by keyword: Camera(serial=...)");
     }
     return make_builtin_scene(name, width, height);
 }

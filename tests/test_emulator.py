@@ -1,6 +1,7 @@
 """The simulated camera as an emulator: scenes, the pixel model and the tools acting on it."""
 
 import gc
+import importlib.util
 import os
 import pickle
 import re
@@ -9,6 +10,7 @@ import subprocess
 import sys
 import threading
 import time
+from pathlib import Path
 
 import numpy as np
 import orvane_hal_py as hal
@@ -71,7 +73,7 @@ def test_stream_reads_one_slice_after_another(slice_us, duration_us, slices):
 
 def test_an_endless_stream_and_its_refusals():
     cam = camera()
-    stream = cam.stream(250)
+    stream = cam.stream(500)
     assert iter(stream) is stream
     assert sum(len(next(stream)[0]) for _ in range(5)) > 0
     for args, error in (
@@ -83,7 +85,7 @@ def test_an_endless_stream_and_its_refusals():
     for refused in (lambda: cam.stream(1.5), lambda: sim.Camera("bar", "SIM-0002")):
         with pytest.raises(TypeError):
             refused()
-    assert cam.clock_us == 1250
+    assert cam.clock_us == 2500
 
 
 def test_repr_names_scene_size_and_clock():
@@ -101,14 +103,18 @@ def test_arrays_are_handed_over_without_a_copy():
     assert events.base is not None
 
 
-@pytest.mark.parametrize("scene", ["bar", "still"])
+@pytest.mark.parametrize("scene", ["bar", "still", "flicker"])
 def test_same_seed_and_settings_give_the_same_stream(scene):
-    def stream(seed):
-        cam = camera(scene, seed)
+    """Whatever the number of threads, with the per-pixel tools judging on them."""
+
+    def stream(seed, threads=None):
+        cam = sim.Camera(scene=scene, seed=seed, threads=threads, **SMALL)
         tool_set(cam, hal.BIAS, bias_fo=40)
+        tool_set(cam, hal.ANTI_FLICKER, enable=scene == "flicker")
+        tool_set(cam, hal.EVENT_TRAIL_FILTER, enable=scene == "flicker")
         return b"".join(cam.read(d)[0].tobytes() for d in (30_000, 70_000))
 
-    assert stream(7) == stream(7)
+    assert stream(7, 1) == stream(7, 2) == stream(7, 5) == stream(7, 1000) == stream(7)
     assert stream(7) != stream(8)
 
 
@@ -561,3 +567,27 @@ def test_a_read_stopped_by_ctrl_c_or_lack_of_memory_loses_nothing(how, error):
     finally:
         child.kill()
     assert out == f"{error} 0\nTrue\n"
+
+
+def test_the_numpy_reference_counts_the_events_of_every_pixel_alike():
+    """The benchmark's NumPy model is the emulator's model: same counts per pixel.
+
+    The background activity is at its lowest, since the two draw it from
+    different generators.
+    """
+    path = Path(__file__).parents[1] / "bench" / "numpy_pixel_model.py"
+    spec = importlib.util.spec_from_file_location("numpy_pixel_model", path)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    width, height = 160, 120
+    cam = camera(seed=5, width=width, height=height)
+    tool_set(cam, hal.BIAS, bias_fo=-35, bias_hpf=120)
+    reference = module.NumpyPixelModel(5, width, height, noise_hz=0.1 * 2 ** (-35 / 20 - 4))
+    # Whole sample periods, so that no event of the emulator waits beyond the read.
+    duration = 25 * reference.period
+    counts = [
+        np.bincount(events["y"].astype(int) * width + events["x"], minlength=width * height)
+        for events in (cam.read(duration)[0], reference.read(duration))
+    ]
+    assert (counts[0] > 0).sum() > 3000
+    assert (counts[0] == counts[1]).mean() >= 0.999

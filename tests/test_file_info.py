@@ -69,7 +69,7 @@ def test_simulated_camera_file_info_covers_everything_handed_out():
     info = camera.file_info()
     assert repr(info) == "DvsFileInfo(start_timestamp=0, serial_number='REC-1')"
     assert (info.end_timestamp, info.max_events, info.aps_start_timestamp) == (0, 0, 0)
-    read = camera.read(900)[0]
+    read = camera.read(2_000)[0]
     streamed = [events for events, _ in camera.stream(300, 900)]
     camera.frame()
     pattern = camera.events(5)
@@ -79,5 +79,5 @@ def test_simulated_camera_file_info_covers_everything_handed_out():
     assert stamps.max() > pattern["timestamp"].max()
     info = camera.file_info()
     assert (info.start_timestamp, info.end_timestamp) == (stamps.min(), stamps.max() + 1)
-    assert (info.max_events, info.aps_start_timestamp) == (len(stamps), 1800)
+    assert (info.max_events, info.aps_start_timestamp) == (len(stamps), 2_900)
     assert (info.dvs_width, info.dvs_height) == (64, 48)

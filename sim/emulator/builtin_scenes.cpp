@@ -208,11 +208,16 @@ std::unique_ptr<Scene> make_builtin_scene(const std::string& name, int width, in
     if (name == "flicker") {
         return std::make_unique<FlickerScene>(width, height);
     }
-    std::string known;
+    throw std::invalid_argument("Unknown scene '" + name + "': the built-in scenes are " +
+                                builtin_scene_list());
+}
+
+std::string builtin_scene_list() {
+    std::string list;
     for (const auto& builtin : builtin_scene_names()) {
-        known += (known.empty() ? "" : ", ") + builtin;
+        list += (list.empty() ? "" : ", ") + builtin;
     }
-    throw std::invalid_argument("Unknown scene '" + name + "': the built-in scenes are " + known);
+    return list;
 }
 
 }  // namespace orvane::sim

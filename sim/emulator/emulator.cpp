@@ -5,6 +5,7 @@
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "event_queue.h"
 #include "trigger_source.h"
@@ -49,6 +50,31 @@ uint64_t next_sample(const Scene& scene, uint64_t t_us) {
 
 }  // namespace
 
+// A scene's source of frames and a signal handler run user code inside a
+// read, on the reading thread: were they to read the camera or ask for its
+// frame, that thread would wait for itself.
+class Emulator::Busy {
+public:
+    explicit Busy(const Emulator& emulator) : emulator_(emulator) {
+        if (emulator.busy_thread_.load() == std::this_thread::get_id()) {
+            throw std::logic_error(
+                "A camera cannot be read, nor show its frame, from code that runs inside its own "
+                "read (a scene's source of frames, a signal handler)");
+        }
+        emulator.busy_.lock();
+        emulator.busy_thread_ = std::this_thread::get_id();
+    }
+    ~Busy() {
+        emulator_.busy_thread_ = std::thread::id();
+        emulator_.busy_.unlock();
+    }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+
+private:
+    const Emulator& emulator_;
+};
+
 struct Emulator::Running {
     Running(const Scene& scene, uint64_t t_us, std::mt19937_64& random, unsigned threads)
         : sample(rendered(scene, t_us)),
@@ -77,7 +103,7 @@ Emulator::~Emulator() = default;
 
 Readout Emulator::read(uint64_t duration_us, const ToolSettings& settings,
                        const Interruption& interruption) {
-    const std::lock_guard<std::mutex> busy(busy_);
+    const Busy busy(*this);
     const uint64_t clock = clock_us_.load();
     if (duration_us > kLatest - clock) {
         throw std::overflow_error("The camera's clock cannot go past " + std::to_string(kLatest) +
@@ -184,7 +210,7 @@ PixelFilter Emulator::pixel_filter(const ToolSettings& settings) {
 }
 
 SceneFrame Emulator::frame() const {
-    const std::lock_guard<std::mutex> busy(busy_);
+    const Busy busy(*this);
     const uint64_t t = clock_us_.load();
     return {t, rendered(*scene_, t)};
 }

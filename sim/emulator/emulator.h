@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "Event2D.h"
@@ -87,6 +88,7 @@ private:
     // The sensor's per-pixel state, made at the first read: a camera that
     // is never read costs no more than its scene.
     struct Running;
+    class Busy;
 
     std::unique_ptr<Scene> scene_;
     std::mt19937_64 random_;
@@ -94,6 +96,7 @@ private:
     std::atomic<uint64_t> clock_us_{0};
     std::unique_ptr<Running> running_;
     mutable std::mutex busy_;
+    mutable std::atomic<std::thread::id> busy_thread_{};
 };
 
 }  // namespace orvane::sim

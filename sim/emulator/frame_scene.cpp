@@ -154,23 +154,7 @@ private:
                frames_.begin();
     }
 
-    // The source may run a user's code, which may read the camera this scene
-    // belongs to: the source is not asked again before it has answered.
-    std::optional<TimedFrame> pull() {
-        if (pulling_) {
-            throw std::logic_error(
-                "A scene's source of frames cannot read its camera while it gives a frame");
-        }
-        pulling_ = true;
-        try {
-            std::optional<TimedFrame> frame = more_(asked_++);
-            pulling_ = false;
-            return frame;
-        } catch (...) {
-            pulling_ = false;
-            throw;
-        }
-    }
+    std::optional<TimedFrame> pull() { return more_(asked_++); }
 
     void append(TimedFrame frame, std::size_t index) {
         if (frame.pixels.size() != frame_size()) {
@@ -199,7 +183,6 @@ private:
     std::deque<Held> frames_;
     FrameSource more_;
     std::size_t asked_ = 0;
-    bool pulling_ = false;
     int width_;
     int height_;
 };

@@ -17,6 +17,7 @@ public:
         : row_(static_cast<std::size_t>(width) + kPadding), states_(row_ * height) {}
 
     State& at(uint16_t x, uint16_t y) { return states_[y * row_ + x]; }
+    const State& at(uint16_t x, uint16_t y) const { return states_[y * row_ + x]; }
 
     // Starts loading the state of (x, y) into the cache, for a pixel that
     // will be needed soon; (x, y) may lie one row past the sensor.

@@ -4,11 +4,15 @@
 #include <array>
 #include <cmath>
 #include <cstring>
-#include <iterator>
 #include <limits>
 #include <utility>
 
 #include "records.h"
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 namespace orvane::sim {
 
@@ -25,6 +29,16 @@ constexpr uint64_t kNever = std::numeric_limits<uint64_t>::max();
 // Intervals up to this many microseconds are put in time order by counting
 // the events at each offset, longer ones by a comparison sort.
 constexpr uint64_t kLongestCountedInterval = 1 << 16;
+// Most pixels do not change between two samples: rows are compared this
+// many bytes at a time.
+constexpr int kBlock = 64;
+// How far ahead the scan loads the state of the pixel below a changed one.
+constexpr int kPrefetchRows = 4;
+// A band smaller than this costs more to hand over than its work saves.
+constexpr int kLeastRowsPerBand = 8;
+// Scratch space larger than this, and four times what the last step used,
+// is given back, so that one long step does not keep its memory.
+constexpr std::size_t kKeptScratchBytes = std::size_t{1} << 20;
 
 const std::array<float, 256>& log_intensity() {
     static const std::array<float, 256> table = [] {
@@ -37,30 +51,194 @@ const std::array<float, 256>& log_intensity() {
     return table;
 }
 
-// Where a crossing falls, from its offset into the interval (t0, t0 + dt]:
-// never at t0 itself, which belongs to the previous interval.
-uint64_t crossing_time(uint64_t t0, uint64_t dt, double offset) {
-    return t0 +
-           std::clamp(static_cast<uint64_t>(std::max(0.0, std::ceil(offset))), uint64_t{1}, dt);
+// The splitmix64 finaliser: every bit of the result depends on every bit of `bits`.
+uint64_t mixed(uint64_t bits) {
+    bits = (bits ^ (bits >> 30)) * 0xbf58476d1ce4e5b9u;
+    bits = (bits ^ (bits >> 27)) * 0x94d049bb133111ebu;
+    return bits ^ (bits >> 31);
 }
 
+// A pixel's mismatch is a function of its index and a key, Box-Muller on two
+// hashes rather than a library's normal distribution: the same on every
+// platform, and simple enough for a NumPy model to compute alike.
+float threshold_scale(uint64_t key, uint64_t pixel) {
+    const auto unit = [](uint64_t bits) { return static_cast<double>((bits >> 11) + 1) * 0x1p-53; };
+    const double radius = std::sqrt(-2.0 * std::log(unit(mixed(key + 2 * pixel))));
+    const double angle = 2.0 * 3.14159265358979323846 * unit(mixed(key + 2 * pixel + 1));
+    const double normal = radius * std::cos(angle);
+    return std::clamp(static_cast<float>(1.0 + kThresholdMismatch * normal), kLeastScale,
+                      kMostScale);
+}
+
+// The bytes where two runs of kBlock bytes differ, a word at a time: calls
+// at(index) for each, in order.
+template <typename At>
+void for_each_difference(const uint8_t* a, const uint8_t* b, At at) {
+    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the lowest byte comes first");
+    for (int word = 0; word < kBlock; word += 8) {
+        uint64_t word_a;
+        uint64_t word_b;
+        std::memcpy(&word_a, a + word, 8);
+        std::memcpy(&word_b, b + word, 8);
+        for (uint64_t differ = word_a ^ word_b; differ != 0; differ &= differ - 1) {
+            // Leaves the lowest set bit of each differing byte: one call per byte.
+            const int bit = __builtin_ctzll(differ);
+            differ &= ~(uint64_t{0xff} << (bit & ~7)) | (uint64_t{1} << bit);
+            at(word + bit / 8);
+        }
+    }
+}
+
+bool same_block(const uint8_t* a, const uint8_t* b) {
+    uint64_t differ = 0;
+    for (int at = 0; at < kBlock; at += 8) {
+        uint64_t word_a;
+        uint64_t word_b;
+        std::memcpy(&word_a, a + at, 8);
+        std::memcpy(&word_b, b + at, 8);
+        differ |= word_a ^ word_b;
+    }
+    return differ == 0;
+}
+
+// Maps in the whole pages of `bytes` bytes from `start` for writing: the first
+// writes to fresh memory would otherwise fault it in a page at a time, on
+// whichever thread writes first. Only a hint; without it the writes fault.
+void map_in(uintptr_t start, std::size_t bytes) {
+#if defined(MADV_POPULATE_WRITE)
+    static const auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    const uintptr_t from = (start + page - 1) & ~(page - 1);
+    const uintptr_t to = (start + bytes) & ~(page - 1);
+    if (from < to) {
+        madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
+    }
+#else
+    (void)start;
+    (void)bytes;
+#endif
+}
+
+bool in_pixel_order(const Event2D& a, const Event2D& b) {
+    return a.y != b.y ? a.y < b.y : a.x != b.x ? a.x < b.x : a.t < b.t;
+}
+
+template <typename T>
+void give_back_if_oversized(std::vector<T>& scratch, std::size_t used) {
+    if (scratch.capacity() * sizeof(T) > kKeptScratchBytes && scratch.capacity() > 4 * used) {
+        std::vector<T>().swap(scratch);
+    }
+}
+
+// A list whose room keeps its size from one step to the next, so that
+// filling it writes each element once: a std::vector value-initialises what
+// it grows by, and an element built aside and copied in stalls on the copy.
+template <typename T>
+struct Filling {
+    std::vector<T> room;
+    std::size_t count = 0;
+
+    // Room for `more` elements after the last, which then count.
+    T* add(std::size_t more) {
+        if (count + more > room.size()) {
+            room.resize(std::max(count + more, 2 * room.size()));
+        }
+        count += more;
+        return room.data() + count - more;
+    }
+    const T* begin() const { return room.data(); }
+    const T* end() const { return room.data() + count; }
+    void give_back_if_oversized() {
+        if (room.size() * sizeof(T) > kKeptScratchBytes && room.size() > 4 * count) {
+            std::vector<T>().swap(room);
+        }
+    }
+};
+
 }  // namespace
+
+// The interval (t0, t0 + dt] between the last sample and this one.
+struct PixelModel::Interval {
+    uint64_t t0;
+    uint64_t dt;
+    bool counted;  // short enough for a counting sort
+
+    // Where a crossing falls, from its offset into the interval: never at
+    // t0 itself, which belongs to the previous interval.
+    uint64_t crossing_time(double offset) const {
+        // The ceiling of the bounded offset, without a call to std::ceil.
+        const double bounded = std::clamp(offset, 1.0, static_cast<double>(dt));
+        auto whole = static_cast<uint64_t>(bounded);
+        whole += static_cast<double>(whole) < bounded ? 1 : 0;
+        return t0 + std::min(whole, dt);
+    }
+    std::size_t offset(const Event2D& event) const { return event.t - t0 - 1; }
+};
+
+// The rows [first_row, end_row) and what a step finds in them. A step first
+// finds the crossings without changing the pixels, so that it can still
+// give up when memory runs out, then settles them.
+struct PixelModel::Band {
+    // A pixel whose grey level changed or that emitted an event, with the
+    // reference and last event time it moves to.
+    struct Change {
+        uint64_t last_event_t;
+        uint16_t x;
+        uint16_t y;
+        float reference;
+        uint8_t level;
+    };
+
+    Band(int first, int end) : first_row(first), end_row(end) {}
+
+    int first_row;
+    int end_row;
+    Filling<Change> changes;
+    // The crossings of the pixel at hand, and the band's share of the
+    // background activity, in pixel order.
+    Filling<Event2D> crossings;
+    const Event2D* noise_begin = nullptr;
+    const Event2D* noise_end = nullptr;
+    // The events outside the refractory period (and, once settled, that
+    // `keep` lets through), in pixel order.
+    Filling<Event2D> kept;
+    // Kept events at each offset into the interval; then, once counted over
+    // every band, where the band's first event at that offset goes.
+    std::vector<uint32_t> per_offset;
+};
 
 PixelModel::PixelModel(int width, int height, const uint8_t* first_sample, uint64_t t_us,
                        std::mt19937_64& random, unsigned threads)
     : width_(width),
       height_(height),
-      threads_(threads),
       last_t_us_(t_us),
       last_sample_(first_sample, first_sample + static_cast<std::size_t>(width) * height),
       pixels_(width, height) {
     const auto& logs = log_intensity();
-    std::normal_distribution<double> mismatch(1.0, kThresholdMismatch);
+    const uint64_t key = random();
     for (std::size_t pixel = 0; pixel < last_sample_.size(); ++pixel) {
         pixels_.at(static_cast<uint16_t>(pixel % width), static_cast<uint16_t>(pixel / width)) = {
-            logs[last_sample_[pixel]],
-            std::clamp(static_cast<float>(mismatch(random)), kLeastScale, kMostScale), kNever};
+            logs[last_sample_[pixel]], threshold_scale(key, pixel), kNever};
     }
+    const auto most_bands = static_cast<unsigned>(std::max(1, height / kLeastRowsPerBand));
+    const auto count = static_cast<int>(std::clamp(threads, 1u, most_bands));
+    for (int band = 0; band < count; ++band) {
+        bands_.emplace_back(height * band / count, height * (band + 1) / count);
+    }
+    if (count > 1) {
+        pool_ = std::make_unique<WorkerPool>(count);
+    }
+}
+
+PixelModel::~PixelModel() = default;
+
+template <typename Task>
+void PixelModel::on_every_band(Task task) {
+    if (!pool_) {
+        task(bands_.front());
+        return;
+    }
+    auto share = [&](unsigned band) { task(bands_[band]); };
+    pool_->run(share);
 }
 
 void PixelModel::step(const uint8_t* sample, uint64_t t_us, const PixelSettings& settings,
@@ -69,145 +247,239 @@ void PixelModel::step(const uint8_t* sample, uint64_t t_us, const PixelSettings&
     if (t_us <= last_t_us_) {
         return;
     }
-    const uint64_t t0 = last_t_us_;
-    const uint64_t dt = t_us - t0;
-    crossings_.clear();
-    // Most pixels do not change between two samples: compare blocks at a time.
-    constexpr int kBlock = 64;
-    for (int y = 0; y < height_; ++y) {
-        const std::size_t row = static_cast<std::size_t>(y) * width_;
-        uint8_t* before = last_sample_.data() + row;
-        const uint8_t* after = sample + row;
-        for (int first = 0; first < width_; first += kBlock) {
-            const int last = std::min(width_, first + kBlock);
-            if (std::memcmp(before + first, after + first, last - first) == 0) {
-                continue;
-            }
-            for (int x = first; x < last; ++x) {
-                if (before[x] != after[x]) {
-                    cross_thresholds(static_cast<uint16_t>(x), static_cast<uint16_t>(y), before[x],
-                                     after[x], t0, dt, settings);
-                    before[x] = after[x];
-                }
-            }
+    const Interval interval{last_t_us_, t_us - last_t_us_,
+                            t_us - last_t_us_ <= kLongestCountedInterval};
+    const std::size_t first = events.size();
+    // Everything that may fail comes before the first change to the pixels.
+    const std::mt19937_64 drawn_from = random;
+    std::size_t most = first;
+    try {
+        draw_noise(interval, settings, random);
+        on_every_band([&](Band& band) {
+            find_crossings(band, sample, interval, settings, interval.counted && !keep);
+        });
+        for (const Band& band : bands_) {
+            most += band.kept.count;
         }
+        if (most > events.capacity()) {
+            events.reserve(std::max(most, 2 * events.capacity()));
+        }
+    } catch (...) {
+        random = drawn_from;
+        throw;
     }
-    add_noise(t0, dt, settings, random);
+    // The room for this step's events is mostly fresh memory: each band maps
+    // in its share while it settles, so that place() does not fault it in on
+    // the calling thread alone.
+    const uintptr_t room = reinterpret_cast<uintptr_t>(events.data()) + first * sizeof(Event2D);
+    const std::size_t room_bytes = (most - first) * sizeof(Event2D);
+    on_every_band([&](Band& band) {
+        const std::size_t share = room_bytes / bands_.size();
+        map_in(room + share * static_cast<std::size_t>(&band - bands_.data()), share);
+        settle(band, interval, keep);
+    });
     last_t_us_ = t_us;
-    merge_noise();
-    keep_outside_refractory(settings, keep);
-    sort_crossings(t0, dt);
-    events.insert(events.end(), crossings_.begin(), crossings_.end());
-}
-
-namespace {
-
-bool in_pixel_order(const Event2D& a, const Event2D& b) {
-    return a.y != b.y ? a.y < b.y : a.x != b.x ? a.x < b.x : a.t < b.t;
-}
-
-}  // namespace
-
-// The crossings come in pixel order, each pixel's in time order; the few
-// noise events join them there.
-void PixelModel::merge_noise() {
-    if (noise_.empty()) {
-        return;
+    place(events, first, interval);
+    give_back_if_oversized(noise_, noise_.size());
+    for (Band& band : bands_) {
+        band.changes.give_back_if_oversized();
+        band.crossings.give_back_if_oversized();
+        band.kept.give_back_if_oversized();
     }
-    std::stable_sort(noise_.begin(), noise_.end(), in_pixel_order);
-    scratch_.clear();
-    std::merge(crossings_.begin(), crossings_.end(), noise_.begin(), noise_.end(),
-               std::back_inserter(scratch_), in_pixel_order);
-    crossings_.swap(scratch_);
-}
-
-// Works in pixel order, where neighbouring events have neighbouring state.
-void PixelModel::keep_outside_refractory(const PixelSettings& settings, const PixelFilter& keep) {
-    std::size_t kept = 0;
-    for (const Event2D& crossing : crossings_) {
-        uint64_t& last = pixels_.at(crossing.x, crossing.y).last_event_t;
-        if (last != kNever && crossing.t - last < settings.refractory_us) {
-            continue;
-        }
-        last = crossing.t;
-        if (!keep || keep(crossing)) {
-            crossings_[kept++] = crossing;
-        }
-    }
-    crossings_.resize(kept);
-}
-
-// Both sorts are stable: events of one time stamp stay in pixel order.
-void PixelModel::sort_crossings(uint64_t t0, uint64_t dt) {
-    const auto by_time = [](const Event2D& a, const Event2D& b) { return a.t < b.t; };
-    if (dt > kLongestCountedInterval) {
-        std::stable_sort(crossings_.begin(), crossings_.end(), by_time);
-        return;
-    }
-    per_offset_.assign(dt + 1, 0);
-    for (const Event2D& crossing : crossings_) {
-        ++per_offset_[crossing.t - t0 - 1];
-    }
-    uint32_t first = 0;
-    for (uint32_t& count : per_offset_) {
-        first += std::exchange(count, first);
-    }
-    scratch_.resize(crossings_.size());
-    for (const Event2D& crossing : crossings_) {
-        scratch_[per_offset_[crossing.t - t0 - 1]++] = crossing;
-    }
-    crossings_.swap(scratch_);
-}
-
-void PixelModel::cross_thresholds(uint16_t x, uint16_t y, uint8_t from, uint8_t to, uint64_t t0,
-                                  uint64_t dt, const PixelSettings& settings) {
-    const auto& logs = log_intensity();
-    const double start = logs[from];
-    const double end = logs[to];
-    // Changes come in patches: the scan will soon meet this column again one row down.
-    pixels_.prefetch(x, static_cast<uint16_t>(y + 1));
-    PixelState& state = pixels_.at(x, y);
-    const double reference = state.reference;
-    const bool rising = end > reference;
-    const double step =
-        (rising ? settings.on_threshold : settings.off_threshold) * state.threshold_scale;
-    const double signed_step = rising ? step : -step;
-    const auto crossed = static_cast<int>(std::floor(std::abs(end - reference) / step));
-    if (crossed == 0) {
-        return;
-    }
-    // The log intensity moves linearly from start to end over the interval.
-    const double us_per_log = static_cast<double>(dt) / (end - start);
-    const double first_offset = (reference - start) * us_per_log;
-    const double offset_step = signed_step * us_per_log;
-    for (int k = 1; k <= crossed; ++k) {
-        crossings_.push_back(make_event2d(x, y, rising ? 1 : 0,
-                                          crossing_time(t0, dt, first_offset + k * offset_step)));
-    }
-    state.reference = static_cast<float>(reference + crossed * signed_step);
 }
 
 // Background activity: a Poisson process over the whole sensor, each event
-// at a pixel, time and polarity drawn at random. The reference is untouched.
-void PixelModel::add_noise(uint64_t t0, uint64_t dt, const PixelSettings& settings,
-                           std::mt19937_64& random) {
+// at a pixel, time and polarity drawn at random, handed to the band of its row.
+void PixelModel::draw_noise(const Interval& interval, const PixelSettings& settings,
+                            std::mt19937_64& random) {
     noise_.clear();
     const double expected = settings.noise_rate_hz * static_cast<double>(last_sample_.size()) *
-                            static_cast<double>(dt) * 1e-6;
-    if (expected <= 0) {
+                            static_cast<double>(interval.dt) * 1e-6;
+    if (expected > 0) {
+        const auto count = std::poisson_distribution<uint64_t>(expected)(random);
+        std::uniform_int_distribution<uint32_t> pixel(
+            0, static_cast<uint32_t>(last_sample_.size() - 1));
+        std::uniform_int_distribution<uint64_t> offset(1, interval.dt);
+        for (uint64_t i = 0; i < count; ++i) {
+            const uint32_t at = pixel(random);
+            const uint64_t t = interval.t0 + offset(random);
+            noise_.push_back(make_event2d(static_cast<uint16_t>(at % width_),
+                                          static_cast<uint16_t>(at / width_),
+                                          static_cast<uint8_t>(random() & 1), t));
+        }
+        std::stable_sort(noise_.begin(), noise_.end(), in_pixel_order);
+    }
+    for (Band& band : bands_) {
+        const auto below = [](const Event2D& event, int row) { return event.y < row; };
+        band.noise_begin =
+            noise_.data() + (std::lower_bound(noise_.begin(), noise_.end(), band.first_row, below) -
+                             noise_.begin());
+        band.noise_end =
+            noise_.data() +
+            (std::lower_bound(noise_.begin(), noise_.end(), band.end_row, below) - noise_.begin());
+    }
+}
+
+// Leaves the pixels as they are: the changes wait in the band. The events
+// go through the refractory period here, in pixel order with the band's
+// noise; they are counted per offset unless `keep` is yet to judge them.
+void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interval& interval,
+                                const PixelSettings& settings, bool count) {
+    band.changes.count = 0;
+    band.kept.count = 0;
+    if (interval.counted) {
+        band.per_offset.assign(interval.dt, 0);
+    }
+    const auto& logs = log_intensity();
+    const auto pass = [&](const Event2D& event, uint64_t& last) {
+        if (last != kNever && event.t - last < settings.refractory_us) {
+            return;
+        }
+        last = event.t;
+        *band.kept.add(1) = event;
+        if (count) {
+            ++band.per_offset[interval.offset(event)];
+        }
+    };
+    const auto record = [&](uint16_t x, uint16_t y, float reference, uint8_t level, uint64_t last) {
+        Band::Change* change = band.changes.add(1);
+        change->last_event_t = last;
+        change->x = x;
+        change->y = y;
+        change->reference = reference;
+        change->level = level;
+    };
+    const auto key = [](const Event2D& event) { return uint32_t{event.y} << 16 | event.x; };
+    const Event2D* noise = band.noise_begin;
+    // The noise of the pixels before `until`, whose grey level did not change.
+    const auto pass_noise_before = [&](uint32_t until) {
+        while (noise != band.noise_end && key(*noise) < until) {
+            const Event2D& first = *noise;
+            const PixelState& state = pixels_.at(first.x, first.y);
+            uint64_t last = state.last_event_t;
+            for (; noise != band.noise_end && key(*noise) == key(first); ++noise) {
+                pass(*noise, last);
+            }
+            record(first.x, first.y, state.reference,
+                   last_sample_[static_cast<std::size_t>(first.y) * width_ + first.x], last);
+        }
+    };
+    for (int y = band.first_row; y < band.end_row; ++y) {
+        const std::size_t row = static_cast<std::size_t>(y) * width_;
+        const uint8_t* before = last_sample_.data() + row;
+        const uint8_t* after = sample + row;
+        const auto cross = [&](int x) {
+            const auto px = static_cast<uint16_t>(x);
+            const auto py = static_cast<uint16_t>(y);
+            const uint32_t here = uint32_t{py} << 16 | px;
+            pass_noise_before(here);
+            // Changes come in patches: the scan will soon meet this column again a
+            // few rows down.
+            pixels_.prefetch(px, static_cast<uint16_t>(y + kPrefetchRows));
+            const PixelState& state = pixels_.at(px, py);
+            const double start = logs[before[x]];
+            const double end = logs[after[x]];
+            const double reference = state.reference;
+            const bool rising = end > reference;
+            const double step =
+                (rising ? settings.on_threshold : settings.off_threshold) * state.threshold_scale;
+            const double signed_step = rising ? step : -step;
+            const auto crossed = static_cast<int>(std::floor(std::abs(end - reference) / step));
+            // The log intensity moves linearly from start to end over the interval.
+            const double us_per_log = static_cast<double>(interval.dt) / (end - start);
+            const double first_offset = (reference - start) * us_per_log;
+            const double offset_step = signed_step * us_per_log;
+            band.crossings.count = 0;
+            Event2D* out = band.crossings.add(crossed);
+            for (int k = 1; k <= crossed; ++k, ++out) {
+                out->x = px;
+                out->y = py;
+                out->p = rising ? 1 : 0;
+                out->t = interval.crossing_time(first_offset + k * offset_step);
+            }
+            // The pixel's noise joins its crossings in time order, after those of its time.
+            uint64_t last = state.last_event_t;
+            for (const Event2D& crossing : band.crossings) {
+                for (; noise != band.noise_end && key(*noise) == here && noise->t < crossing.t;
+                     ++noise) {
+                    pass(*noise, last);
+                }
+                pass(crossing, last);
+            }
+            for (; noise != band.noise_end && key(*noise) == here; ++noise) {
+                pass(*noise, last);
+            }
+            record(px, py,
+                   crossed == 0 ? state.reference
+                                : static_cast<float>(reference + crossed * signed_step),
+                   after[x], last);
+        };
+        int first = 0;
+        for (; first + kBlock <= width_; first += kBlock) {
+            if (!same_block(before + first, after + first)) {
+                for_each_difference(before + first, after + first,
+                                    [&](int x) { cross(first + x); });
+            }
+        }
+        for (int x = first; x < width_; ++x) {
+            if (before[x] != after[x]) {
+                cross(x);
+            }
+        }
+    }
+    pass_noise_before(std::numeric_limits<uint32_t>::max());
+}
+
+// Moves the band's pixels on, then lets `keep` judge the events that passed
+// the refractory period, in pixel order, where neighbouring events have
+// neighbouring state.
+void PixelModel::settle(Band& band, const Interval& interval, const PixelFilter& keep) {
+    for (const Band::Change& change : band.changes) {
+        PixelState& state = pixels_.at(change.x, change.y);
+        state.reference = change.reference;
+        state.last_event_t = change.last_event_t;
+        last_sample_[static_cast<std::size_t>(change.y) * width_ + change.x] = change.level;
+    }
+    if (!keep) {
         return;
     }
-    const auto count = std::poisson_distribution<uint64_t>(expected)(random);
-    std::uniform_int_distribution<uint32_t> pixel(0,
-                                                  static_cast<uint32_t>(last_sample_.size() - 1));
-    std::uniform_int_distribution<uint64_t> offset(1, dt);
-    for (uint64_t i = 0; i < count; ++i) {
-        const uint32_t at = pixel(random);
-        const uint64_t t = t0 + offset(random);
-        noise_.push_back(make_event2d(static_cast<uint16_t>(at % width_),
-                                      static_cast<uint16_t>(at / width_),
-                                      static_cast<uint8_t>(random() & 1), t));
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < band.kept.count; ++i) {
+        const Event2D event = band.kept.room[i];
+        if (keep(event)) {
+            band.kept.room[kept++] = event;
+            if (interval.counted) {
+                ++band.per_offset[interval.offset(event)];
+            }
+        }
     }
+    band.kept.count = kept;
+}
+
+// Appends the bands' kept events to `events` in time order, those of one
+// time stamp in pixel order; `events` already has the room.
+void PixelModel::place(std::vector<Event2D>& events, std::size_t first, const Interval& interval) {
+    if (!interval.counted) {
+        for (const Band& band : bands_) {
+            events.insert(events.end(), band.kept.begin(), band.kept.end());
+        }
+        std::stable_sort(events.begin() + static_cast<std::ptrdiff_t>(first), events.end(),
+                         [](const Event2D& a, const Event2D& b) { return a.t < b.t; });
+        return;
+    }
+    uint32_t placed = 0;
+    for (std::size_t offset = 0; offset < interval.dt; ++offset) {
+        for (Band& band : bands_) {
+            placed += std::exchange(band.per_offset[offset], placed);
+        }
+    }
+    events.resize(first + placed);
+    Event2D* const out = events.data() + first;
+    on_every_band([&](Band& band) {
+        for (const Event2D& event : band.kept) {
+            out[band.per_offset[interval.offset(event)]++] = event;
+        }
+    });
 }
 
 }  // namespace orvane::sim

@@ -2,11 +2,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <random>
 #include <vector>
 
 #include "Event2D.h"
 #include "pixel_grid.h"
+#include "worker_pool.h"
 
 namespace orvane::sim {
 
@@ -28,31 +30,43 @@ using PixelFilter = std::function<bool(const Event2D&)>;
 // The pixels of a sensor. Each keeps the log intensity at which it last
 // crossed a threshold and emits one event per threshold crossed since, with
 // the time stamp interpolated between the two samples that span it.
+//
+// The work of a step is split into bands of rows, one per thread. All
+// randomness is drawn on the calling thread before the bands start, and the
+// bands' events are put in time order as one thread would order them, so
+// the events do not depend on the number of threads.
 class PixelModel {
 public:
-    // Draws the pixels' threshold mismatch from `random`, in pixel order.
-    // The work of each step is spread over `threads` threads.
+    // Draws the key of the pixels' threshold mismatch from `random`. The work
+    // of each step is spread over `threads` threads (at most one per 8 rows).
     PixelModel(int width, int height, const uint8_t* first_sample, uint64_t t_us,
                std::mt19937_64& random, unsigned threads = 1);
+    ~PixelModel();
 
     // Appends the events of the interval (last sample, t_us] that `keep`
     // lets through (all when it is empty) to `events`, in time-stamp order,
-    // and makes `sample` the last sample.
+    // and makes `sample` the last sample. `keep` may be called from several
+    // threads at once, for different pixels. A step that throws (out of
+    // memory) leaves the model, `random`, `events` and everything `keep`
+    // judges by as they were.
     void step(const uint8_t* sample, uint64_t t_us, const PixelSettings& settings,
               std::mt19937_64& random, const PixelFilter& keep, std::vector<Event2D>& events);
 
 private:
-    void cross_thresholds(uint16_t x, uint16_t y, uint8_t from, uint8_t to, uint64_t t0,
-                          uint64_t dt, const PixelSettings& settings);
-    void add_noise(uint64_t t0, uint64_t dt, const PixelSettings& settings,
-                   std::mt19937_64& random);
-    void merge_noise();
-    void keep_outside_refractory(const PixelSettings& settings, const PixelFilter& keep);
-    void sort_crossings(uint64_t t0, uint64_t dt);
+    struct Band;
+    struct Interval;
+
+    void draw_noise(const Interval& interval, const PixelSettings& settings,
+                    std::mt19937_64& random);
+    void find_crossings(Band& band, const uint8_t* sample, const Interval& interval,
+                        const PixelSettings& settings, bool count);
+    void settle(Band& band, const Interval& interval, const PixelFilter& keep);
+    void place(std::vector<Event2D>& events, std::size_t first, const Interval& interval);
+    template <typename Task>
+    void on_every_band(Task task);
 
     int width_;
     int height_;
-    unsigned threads_;
     uint64_t last_t_us_;
     // What each pixel keeps, together so that a pixel's state is one cache line.
     struct PixelState {
@@ -63,13 +77,11 @@ private:
 
     std::vector<uint8_t> last_sample_;
     PixelGrid<PixelState> pixels_;
-    // The events of the current interval in pixel order, before the
-    // refractory period acts; the background activity among them; and the
-    // scratch space that merges and sorts them.
-    std::vector<Event2D> crossings_;
+    // The background activity of the current interval, in pixel order.
     std::vector<Event2D> noise_;
-    std::vector<Event2D> scratch_;
-    std::vector<uint32_t> per_offset_;
+    std::vector<Band> bands_;
+    // Absent with one thread, where the calling thread does all the work.
+    std::unique_ptr<WorkerPool> pool_;
 };
 
 }  // namespace orvane::sim

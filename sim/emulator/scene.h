@@ -33,6 +33,8 @@ public:
 
 // The names of the built-in scenes, in the order the README describes them.
 const std::vector<std::string>& builtin_scene_names();
+// Their names, comma-separated, for messages.
+std::string builtin_scene_list();
 
 // A built-in scene of the given size. Throws std::invalid_argument for a
 // name that builtin_scene_names() does not list.

@@ -1,6 +1,9 @@
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
+#include <new>
 #include <random>
 #include <stdexcept>
 #include <tuple>
@@ -12,6 +15,21 @@
 #include "event_rate_control.h"
 #include "pixel_model.h"
 #include "scene.h"
+
+// Allocations fail once this many more have been made; negative: never.
+std::atomic<long> allocations_until_failure{-1};
+
+void* operator new(std::size_t size) {
+    if (allocations_until_failure.fetch_sub(1) == 0) {
+        throw std::bad_alloc();
+    }
+    if (void* memory = std::malloc(size == 0 ? 1 : size)) {
+        return memory;
+    }
+    throw std::bad_alloc();
+}
+void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 
 namespace {
 
@@ -148,9 +166,80 @@ void test_a_failed_read_changes_no_later_read() {
     }
 }
 
+// Patches of a 37 x 61 sensor change at random, with background activity,
+// the refractory period and a judge that keeps every other event of each
+// pixel, over intervals short and long (past the counting sort's reach).
+// Where `fail` is set, every step first runs out of memory after each
+// number of allocations in turn and is tried again.
+std::vector<Event2D> patches_seen(unsigned threads, bool fail, uint64_t* next_random) {
+    constexpr int kWidth = 37;
+    constexpr int kHeight = 61;
+    std::mt19937_64 scene(7);
+    std::vector<uint8_t> frame(kWidth * kHeight, 100);
+    std::mt19937_64 random(3);
+    PixelModel pixels(kWidth, kHeight, frame.data(), 0, random, threads);
+    PixelSettings settings;
+    settings.noise_rate_hz = 200;
+    std::vector<int> seen(frame.size());
+    std::vector<uint64_t> last_t(frame.size());
+    const auto keep = [&](const Event2D& event) {
+        const std::size_t pixel = event.y * kWidth + event.x;
+        CHECK(event.t >= last_t[pixel]);
+        last_t[pixel] = event.t;
+        return ++seen[pixel] % 2 == 0;
+    };
+    std::vector<Event2D> events;
+    uint64_t t = 0;
+    for (int step = 0; step < 30; ++step) {
+        for (int patch = 0; patch < 4; ++patch) {
+            const auto x = static_cast<int>(scene() % (kWidth - 8));
+            const auto y = static_cast<int>(scene() % (kHeight - 6));
+            const auto level = static_cast<uint8_t>(scene());
+            for (int row = y; row < y + 6; ++row) {
+                std::fill_n(frame.begin() + row * kWidth + x, 8, level);
+            }
+        }
+        t += step % 10 == 9 ? 70000 : 1 + scene() % 900;
+        for (long failing_after = 0; fail; ++failing_after) {
+            const std::vector<Event2D> before = events;
+            const std::mt19937_64 random_before = random;
+            allocations_until_failure = failing_after;
+            try {
+                pixels.step(frame.data(), t, settings, random, keep, events);
+                break;
+            } catch (const std::bad_alloc&) {
+                allocations_until_failure = -1;
+                CHECK(same_events(events, before) && random == random_before);
+            }
+        }
+        allocations_until_failure = -1;
+        if (!fail) {
+            pixels.step(frame.data(), t, settings, random, keep, events);
+        }
+    }
+    *next_random = random();
+    return events;
+}
+
+// The events are the same bytes for every number of threads, and a step that
+// runs out of memory leaves the model, the generator and the judge as they were.
+void test_threads_and_failures_change_no_event() {
+    uint64_t next = 0;
+    const std::vector<Event2D> alone = patches_seen(1, false, &next);
+    CHECK(alone.size() > 1000);
+    for (const unsigned threads : {1u, 2u, 3u, 100u}) {
+        for (const bool fail : {false, true}) {
+            uint64_t next_here = 0;
+            CHECK(same_events(patches_seen(threads, fail, &next_here), alone));
+            CHECK_EQ(next_here, next);
+        }
+    }
+}
+
 }  // namespace
 
 int main() {
+    test_threads_and_failures_change_no_event();
     test_a_step_makes_one_event_per_threshold_crossed();
     test_rate_control_caps_every_window();
     test_a_failed_read_changes_no_later_read();

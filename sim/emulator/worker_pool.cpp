@@ -1,0 +1,115 @@
+#include "worker_pool.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace orvane::sim {
+
+namespace {
+
+// The tasks of a step follow each other within microseconds: a thread polls
+// this long before it sleeps, since waking a sleeping thread costs as much.
+constexpr auto kPollFor = std::chrono::microseconds(200);
+
+// Polls `ready` for a while, yielding the core; true when it came.
+template <typename Ready>
+bool poll(Ready ready) {
+    const auto until = std::chrono::steady_clock::now() + kPollFor;
+    while (!ready()) {
+        if (std::chrono::steady_clock::now() > until) {
+            return false;
+        }
+        std::this_thread::yield();
+    }
+    return true;
+}
+
+}  // namespace
+
+WorkerPool::WorkerPool(unsigned shares) : errors_(std::max(shares, 1u)) {
+    workers_.reserve(errors_.size() - 1);
+    try {
+        for (std::size_t worker = 1; worker < errors_.size(); ++worker) {
+            workers_.emplace_back([this] { work(); });
+        }
+    } catch (...) {
+        stop();
+        throw;
+    }
+}
+
+WorkerPool::~WorkerPool() { stop(); }
+
+void WorkerPool::stop() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_.store(true);
+        round_.fetch_add(1);
+    }
+    started_.notify_all();
+    for (std::thread& worker : workers_) {
+        worker.join();
+    }
+    workers_.clear();
+}
+
+void WorkerPool::run_each(void (*call)(void*, unsigned), void* context) {
+    for (std::exception_ptr& error : errors_) {
+        error = nullptr;
+    }
+    call_ = call;
+    context_ = context;
+    // Counted before any share is handed out, so that no finished share is missed.
+    finished_shares_.store(0);
+    next_share_.store(0);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        round_.fetch_add(1);
+    }
+    started_.notify_all();
+    take_shares();
+    const auto all_finished = [this] { return finished_shares_.load() == shares(); };
+    if (!poll(all_finished)) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        finished_.wait(lock, all_finished);
+    }
+    for (const std::exception_ptr& error : errors_) {
+        if (error) {
+            std::rethrow_exception(error);
+        }
+    }
+}
+
+// Runs shares until none is left. A thread that wakes late finds them taken:
+// on a busy machine the others do its part rather than wait for it.
+void WorkerPool::take_shares() {
+    for (unsigned share = next_share_.fetch_add(1); share < shares();
+         share = next_share_.fetch_add(1)) {
+        try {
+            call_(context_, share);
+        } catch (...) {
+            errors_[share] = std::current_exception();
+        }
+        if (finished_shares_.fetch_add(1) + 1 == shares()) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            finished_.notify_one();
+        }
+    }
+}
+
+void WorkerPool::work() {
+    uint64_t done = 0;
+    for (;;) {
+        if (!poll([&] { return round_.load() != done; })) {
+            std::unique_lock<std::mutex> lock(mutex_);
+            started_.wait(lock, [&] { return round_.load() != done; });
+        }
+        done = round_.load();
+        if (stopping_.load()) {
+            return;
+        }
+        take_shares();
+    }
+}
+
+}  // namespace orvane::sim

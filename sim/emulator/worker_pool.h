@@ -1,0 +1,55 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace orvane::sim {
+
+// Threads that run one task together, share by share, and wait for the
+// next. The calling thread takes shares too, so a pool of n shares starts
+// n - 1 threads. The threads never touch Python.
+class WorkerPool {
+public:
+    explicit WorkerPool(unsigned shares);
+    ~WorkerPool();
+    WorkerPool(const WorkerPool&) = delete;
+    WorkerPool& operator=(const WorkerPool&) = delete;
+
+    unsigned shares() const { return static_cast<unsigned>(errors_.size()); }
+
+    // Calls task(share) once for every share, each on whichever thread takes
+    // it first, and returns when all have returned. Rethrows the exception of the lowest share that
+    // threw. Allocates nothing, so that a task that must not fail can be run.
+    template <typename Task>
+    void run(Task& task) {
+        run_each([](void* context, unsigned share) { (*static_cast<Task*>(context))(share); },
+                 &task);
+    }
+
+private:
+    void run_each(void (*call)(void*, unsigned), void* context);
+    void stop();
+    void take_shares();
+    void work();
+
+    std::vector<std::thread> workers_;
+    std::vector<std::exception_ptr> errors_;
+    void (*call_)(void*, unsigned) = nullptr;
+    void* context_ = nullptr;
+    // Counts the tasks handed out; a worker joins each once.
+    std::atomic<uint64_t> round_{0};
+    // The next share of the task to take, and how many have returned.
+    std::atomic<unsigned> next_share_{0};
+    std::atomic<unsigned> finished_shares_{0};
+    std::atomic<bool> stopping_{false};
+    std::mutex mutex_;
+    std::condition_variable started_;
+    std::condition_variable finished_;
+};
+
+}  // namespace orvane::sim
