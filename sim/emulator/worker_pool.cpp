@@ -24,6 +24,14 @@ bool poll(Ready ready) {
     return true;
 }
 
+// Waits for `ready` under `lock`. An untimed wait would need a newer
+// libstdc++ than the wheels may ask of the systems they run on.
+template <typename Ready>
+void sleep_until(std::condition_variable& woken, std::unique_lock<std::mutex>& lock, Ready ready) {
+    while (!woken.wait_for(lock, std::chrono::seconds(1), ready)) {
+    }
+}
+
 }  // namespace
 
 WorkerPool::WorkerPool(unsigned shares) : errors_(std::max(shares, 1u)) {
@@ -71,7 +79,7 @@ void WorkerPool::run_each(void (*call)(void*, unsigned), void* context) {
     const auto all_finished = [this] { return finished_shares_.load() == shares(); };
     if (!poll(all_finished)) {
         std::unique_lock<std::mutex> lock(mutex_);
-        finished_.wait(lock, all_finished);
+        sleep_until(finished_, lock, all_finished);
     }
     for (const std::exception_ptr& error : errors_) {
         if (error) {
@@ -102,7 +110,7 @@ void WorkerPool::work() {
     for (;;) {
         if (!poll([&] { return round_.load() != done; })) {
             std::unique_lock<std::mutex> lock(mutex_);
-            started_.wait(lock, [&] { return round_.load() != done; });
+            sleep_until(started_, lock, [&] { return round_.load() != done; });
         }
         done = round_.load();
         if (stopping_.load()) {
