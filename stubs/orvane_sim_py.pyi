@@ -11,7 +11,7 @@ class Camera:
         """
         Create and return a new object.  See help(type) for accurate signature.
         """
-    def __init__(self, scene: typing.Any = 'bar', *, serial: str = 'SIM-0001', seed: typing.SupportsInt | typing.SupportsIndex = 0, frame_times_us: typing.Any = None, width: typing.SupportsInt | typing.SupportsIndex | None = None, height: typing.SupportsInt | typing.SupportsIndex | None = None, threads: typing.SupportsInt | typing.SupportsIndex | None = None) -> None:
+    def __init__(self, scene: typing.Any = 'bar', *, serial: str = 'SIM-0001', seed: typing.SupportsInt | typing.SupportsIndex = 0, frame_times_us: typing.Any = None, width: typing.SupportsInt | typing.SupportsIndex | None = None, height: typing.SupportsInt | typing.SupportsIndex | None = None, threads: typing.SupportsInt | typing.SupportsIndex | None = None, ideal: bool = False) -> None:
         ...
     def __repr__(self) -> str:
         ...

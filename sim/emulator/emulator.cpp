@@ -76,9 +76,10 @@ private:
 };
 
 struct Emulator::Running {
-    Running(const Scene& scene, uint64_t t_us, std::mt19937_64& random, unsigned threads)
+    Running(const Scene& scene, uint64_t t_us, std::mt19937_64& random, unsigned threads,
+            bool ideal)
         : sample(rendered(scene, t_us)),
-          pixels(scene.width(), scene.height(), sample.data(), t_us, random, threads),
+          pixels(scene.width(), scene.height(), sample.data(), t_us, random, threads, ideal),
           anti_flicker(scene.width(), scene.height()),
           trail_filter(scene.width(), scene.height()),
           emulated_us(t_us) {}
@@ -96,8 +97,8 @@ struct Emulator::Running {
     double events_per_us = 0;
 };
 
-Emulator::Emulator(std::unique_ptr<Scene> scene, uint64_t seed, unsigned threads)
-    : scene_(std::move(scene)), random_(seed), threads_(std::max(threads, 1u)) {}
+Emulator::Emulator(std::unique_ptr<Scene> scene, uint64_t seed, unsigned threads, bool ideal)
+    : scene_(std::move(scene)), random_(seed), threads_(std::max(threads, 1u)), ideal_(ideal) {}
 
 Emulator::~Emulator() = default;
 
@@ -125,7 +126,7 @@ void Emulator::start() {
     const uint64_t clock = clock_us_.load();
     scene_->prepare(clock);
     std::mt19937_64 random = random_;
-    auto running = std::make_unique<Running>(*scene_, clock, random, threads_);
+    auto running = std::make_unique<Running>(*scene_, clock, random, threads_, ideal_);
     random_ = random;
     running_ = std::move(running);
 }
