@@ -19,6 +19,7 @@
 #include "DvsFileInfo.h"
 #include "RawEventStreamFormat.h"
 #include "emulator.h"
+#include "event_readout.h"
 #include "sim_events.h"
 #include "sim_frame.h"
 #include "sim_records.h"
@@ -273,6 +274,7 @@ std::unique_ptr<Camera> make_camera(const py::object& scene, std::string serial,
 }  // namespace
 
 void register_camera(py::module_& m) {
+    m.attr("READOUT_EVENTS_PER_US") = kReadoutPerUs;
     py::class_<Stream>(m, "CameraStream")
         .def(
             "__iter__", [](Stream& self) -> Stream& { return self; },

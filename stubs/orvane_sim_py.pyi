@@ -4,7 +4,7 @@ import numpy.typing
 import orvane_base_py
 import orvane_hal_py
 import typing
-__all__: list[str] = ['Camera', 'CameraStream', 'ToolHolder', 'event2d', 'event2d_array', 'event2d_fields', 'make_registry_tool', 'make_tool', 'record_formats', 'tool_info_from_thread', 'trigger', 'trigger_array', 'trigger_fields']
+__all__: list[str] = ['Camera', 'CameraStream', 'READOUT_EVENTS_PER_US', 'ToolHolder', 'event2d', 'event2d_array', 'event2d_fields', 'make_registry_tool', 'make_tool', 'record_formats', 'tool_info_from_thread', 'trigger', 'trigger_array', 'trigger_fields']
 class Camera:
     @staticmethod
     def __new__(type, *args, **kwargs):
@@ -85,3 +85,4 @@ def trigger_array(arg0: typing.SupportsInt | typing.SupportsIndex) -> numpy.typi
     ...
 def trigger_fields(arg0: orvane_base_py.EventTriggerIn) -> tuple[int, int, int]:
     ...
+READOUT_EVENTS_PER_US: int = 50

@@ -458,8 +458,15 @@ def every_tool_enabled(cam):
     tool_set(cam, hal.TRIGGER_IN, enable=True)
 
 
+def flash(width, height, grey=200):
+    """Every pixel steps from grey 50 to `grey` at 10 ms."""
+    frames = np.full((3, height, width), 50, np.uint8)
+    frames[2] = grey
+    return {"scene": frames, "frame_times_us": [0, 10_000, 10_001]}
+
+
 def read_in_pieces(scene, tools, pieces):
-    cam = camera(scene, seed=3)
+    cam = sim.Camera(seed=3, **flash(**SMALL)) if scene == "flash" else camera(scene, seed=3)
     if tools:
         every_tool_enabled(cam)
     reads = [cam.read(d) for d in pieces]
@@ -467,7 +474,7 @@ def read_in_pieces(scene, tools, pieces):
 
 
 @pytest.mark.parametrize("tools", [False, True], ids=["no tool", "every tool"])
-@pytest.mark.parametrize("scene", ["bar", "dots", "flicker"])
+@pytest.mark.parametrize("scene", ["bar", "dots", "flicker", "flash"])
 def test_a_stretch_gives_the_same_bytes_however_it_is_read(scene, tools):
     random_pieces = np.random.default_rng(5).integers(0, 3000, 60).tolist()
     total = sum(random_pieces)
@@ -654,3 +661,12 @@ def test_a_still_scene_leaks_more_in_the_dark_and_has_hot_pixels(ideal):
         and (bright["polarity"] == 1).mean() > 0.7
         and 1e-5 <= hot_share <= 1e-3
     ) != ideal
+
+
+@pytest.mark.parametrize("ideal", [False, True])
+def test_the_readout_spreads_a_global_flash_without_dropping_an_event(ideal):
+    events = sim.Camera(**flash(640, 480), ideal=ideal).read(60_000)[0]
+    events = events[events["timestamp"] > 10_000]
+    busiest = np.bincount(events["timestamp"]).max()
+    assert len(np.unique(events["y"].astype(int) * 640 + events["x"])) >= 0.999 * 640 * 480
+    assert (busiest <= sim.READOUT_EVENTS_PER_US) != ideal

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "event_queue.h"
+#include "event_readout.h"
 #include "trigger_source.h"
 
 namespace orvane::sim {
@@ -82,6 +83,7 @@ struct Emulator::Running {
           pixels(scene.width(), scene.height(), sample.data(), t_us, random, threads, ideal),
           anti_flicker(scene.width(), scene.height()),
           trail_filter(scene.width(), scene.height()),
+          readout(kReadoutPerUs),
           emulated_us(t_us) {}
 
     std::vector<uint8_t> sample;
@@ -89,6 +91,8 @@ struct Emulator::Running {
     AntiFlicker anti_flicker;
     TrailFilter trail_filter;
     EventRateControl rate_control;
+    // Where the realistic sensor's events wait for the readout.
+    EventReadout readout;
     // The events made up to emulated_us that no read has handed out.
     EventQueue pending;
     uint64_t emulated_us;
@@ -162,6 +166,11 @@ void Emulator::emulate_until(uint64_t t_us, const ToolSettings& settings,
             std::max(2 * running.last_step_events, kLeastStepRoom), expected(t_us));
         const std::size_t before = events.size();
         running.pixels.step(running.sample.data(), t, pixel, random_, keep, events);
+        // Stamped after the step, which no longer throws: the step is whole.
+        // Its stamps pass t only for events later than any this read hands out.
+        if (!ideal_) {
+            running.readout.stamp(events.data() + before, events.data() + events.size());
+        }
         running.last_step_events = events.size() - before;
         running.emulated_us = t;
     }
