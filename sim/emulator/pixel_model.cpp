@@ -37,14 +37,15 @@ constexpr double kMostLeakShare = 4.0;
 constexpr double kHotFraction = 1e-4;
 constexpr double kHotLeastHz = 20;
 constexpr double kHotMostHz = 60;
-// The photoreceptor's filter counts as settled this close to its input,
-// and its reference as caught up by the high-pass this close to the filter.
+// The photoreceptor's filter counts as settled this close to its input (or
+// sooner: see lagged_crossings), and its reference as caught up by the
+// high-pass this close to the filter.
 constexpr float kSettled = 1e-4f;
 constexpr float kCaughtUp = 1e-3f;
 // The filter's output is exact at the ends of pieces of an interval, each
 // short enough that it decays by at most this much (in e-folds) over one,
 // and taken as linear within a piece; no interval has more pieces.
-constexpr double kPieceDecay = 0.5;
+constexpr double kPieceDecay = 1.0;
 constexpr int kMostPieces = 64;
 constexpr double kTwoPi = 2 * 3.14159265358979323846;
 // Intervals up to this many microseconds are put in time order by counting
@@ -233,13 +234,24 @@ void lagged_crossings(const Span& interval, double start, double end, Lagged& pi
     // its distance to the input decays exponentially.
     const double trail = slope / pixel.rate;
     const double gap = pixel.filtered - start + trail;
+    // From any point on, the output stays between where it is, the input
+    // there and the input's end: once no threshold lies in that span, and
+    // no high-pass moves the reference, nothing but the end matters.
+    const auto may_cross = [&](double from_y, double from_x) {
+        return pixel.high_pass > 0 ||
+               std::max({from_y, from_x, end}) >= pixel.reference + pixel.on_step ||
+               std::min({from_y, from_x, end}) <= pixel.reference - pixel.off_step;
+    };
     const int pieces = static_cast<int>(std::clamp(std::ceil(pixel.rate * dt / kPieceDecay), 1.0,
                                                    static_cast<double>(kMostPieces)));
+    const double decay = std::exp(-pixel.rate * dt / pieces);
+    double fade = 1;
     double from_s = 0;
     double from_y = pixel.filtered;
-    for (int piece = 1; piece <= pieces; ++piece) {
+    for (int piece = 1; piece <= pieces && may_cross(from_y, start + slope * from_s); ++piece) {
         const double to_s = dt * piece / pieces;
-        const double to_y = start + slope * to_s - trail + gap * std::exp(-pixel.rate * to_s);
+        fade *= decay;
+        const double to_y = start + slope * to_s - trail + gap * fade;
         const bool rising = to_y > pixel.reference;
         const double step = rising ? pixel.on_step : pixel.off_step;
         const auto crossed = static_cast<int>(std::floor(std::abs(to_y - pixel.reference) / step));
@@ -262,7 +274,10 @@ void lagged_crossings(const Span& interval, double start, double end, Lagged& pi
         from_s = to_s;
         from_y = to_y;
     }
-    pixel.filtered = std::abs(from_y - end) < kSettled ? end : from_y;
+    // Where no crossing is left on the way to a still input, the pixel has
+    // nothing more to show: it settles there, and the scan skips it again.
+    const double last_y = end - trail + gap * std::exp(-pixel.rate * dt);
+    pixel.filtered = !may_cross(last_y, end) || std::abs(last_y - end) < kSettled ? end : last_y;
 }
 
 }  // namespace
@@ -330,21 +345,25 @@ PixelModel::PixelModel(int width, int height, const uint8_t* first_sample, uint6
       height_(height),
       last_t_us_(t_us),
       ideal_(ideal),
-      noise_key_(0),
       last_sample_(first_sample, first_sample + static_cast<std::size_t>(width) * height),
       pixels_(width, height) {
     const auto& logs = log_intensity();
     const uint64_t key = random();
     const uint64_t off_key = ideal ? key : random();
     const uint64_t hot_key = ideal ? 0 : random();
-    noise_key_ = ideal ? 0 : random();
+    const uint64_t leak_key = ideal ? 0 : random();
     const double mismatch = ideal ? kThresholdMismatch : kRealisticMismatch;
+    leak_shares_.reserve(ideal ? 0 : last_sample_.size());
     for (std::size_t pixel = 0; pixel < last_sample_.size(); ++pixel) {
         const float level = logs[last_sample_[pixel]];
         pixels_.at(static_cast<uint16_t>(pixel % width), static_cast<uint16_t>(pixel / width)) = {
             level, threshold_scale(key, pixel, mismatch), threshold_scale(off_key, pixel, mismatch),
             level, kNever};
-        if (!ideal && unit(mixed(hot_key + 2 * pixel)) <= kHotFraction) {
+        if (ideal) {
+            continue;
+        }
+        leak_shares_.push_back(static_cast<float>(leak_share(leak_key, pixel)));
+        if (unit(mixed(hot_key + 2 * pixel)) <= kHotFraction) {
             hot_pixels_.push_back(
                 {static_cast<uint32_t>(pixel),
                  kHotLeastHz + (kHotMostHz - kHotLeastHz) * unit(mixed(hot_key + 2 * pixel + 1))});
@@ -475,7 +494,7 @@ void PixelModel::draw_realistic_noise(const Interval& interval, const PixelSetti
     const uint64_t leaks = poisson(settings.leak_rate_hz * kMostLeakShare * pixels * seconds);
     for (uint64_t i = 0; i < leaks; ++i) {
         const uint32_t at = pixel(random);
-        if (unit(random()) * kMostLeakShare <= leak_share(noise_key_, at)) {
+        if (unit(random()) * kMostLeakShare <= leak_shares_[at]) {
             add(at, true);
         }
     }

@@ -102,7 +102,8 @@ private:
     };
 
     bool ideal_;
-    uint64_t noise_key_;
+    // Each pixel's share of the mean leak rate; empty for an ideal pixel.
+    std::vector<float> leak_shares_;
     std::vector<HotPixel> hot_pixels_;
     // The photoreceptor's cutoff at each grey level, in radians per microsecond.
     std::array<double, 256> cutoff_{};
