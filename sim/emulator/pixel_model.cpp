@@ -45,7 +45,7 @@ constexpr float kCaughtUp = 1e-3f;
 // The filter's output is exact at the ends of pieces of an interval, each
 // short enough that it decays by at most this much (in e-folds) over one,
 // and taken as linear within a piece; no interval has more pieces.
-constexpr double kPieceDecay = 1.0;
+constexpr double kPieceDecay = 2.0;
 constexpr int kMostPieces = 64;
 constexpr double kTwoPi = 2 * 3.14159265358979323846;
 // Intervals up to this many microseconds are put in time order by counting
@@ -220,6 +220,33 @@ struct Lagged {
     double off_step;
 };
 
+// The crossings of a filter whose input stays at `end` all interval, with
+// no high-pass: the output approaches `end` exponentially and monotonically,
+// so each crossing's time is exact.
+template <typename Span>
+void still_input_crossings(const Span& interval, double end, Lagged& pixel, uint16_t x, uint16_t y,
+                           Filling<Event2D>& out) {
+    const auto dt = static_cast<double>(interval.dt);
+    const double gap = pixel.filtered - end;
+    const double last_y = end + gap * std::exp(-pixel.rate * dt);
+    const bool rising = last_y > pixel.reference;
+    const double step = rising ? pixel.on_step : pixel.off_step;
+    const double signed_step = rising ? step : -step;
+    const auto crossed = static_cast<int>(std::floor(std::abs(last_y - pixel.reference) / step));
+    Event2D* event = out.add(static_cast<std::size_t>(crossed));
+    for (int k = 1; k <= crossed; ++k, ++event) {
+        // A level the output was already past (a threshold lowered since) crosses at once.
+        const double left = (pixel.reference + k * signed_step - end) / gap;
+        const double offset = gap == 0 || left >= 1 || left <= 0 ? 0 : -std::log(left) / pixel.rate;
+        *event = make_event2d(x, y, rising ? 1 : 0, interval.crossing_time(offset));
+    }
+    pixel.reference += crossed * signed_step;
+    const bool more =
+        last_y >= pixel.reference + pixel.on_step || end >= pixel.reference + pixel.on_step ||
+        last_y <= pixel.reference - pixel.off_step || end <= pixel.reference - pixel.off_step;
+    pixel.filtered = !more || std::abs(last_y - end) < kSettled ? end : last_y;
+}
+
 // Appends to `out` the crossings of a pixel whose photoreceptor filters the
 // log intensity, which moves linearly from `start` to `end` over the
 // interval, and moves `pixel` to the interval's end. The filter's output
@@ -242,6 +269,10 @@ void lagged_crossings(const Span& interval, double start, double end, Lagged& pi
                std::max({from_y, from_x, end}) >= pixel.reference + pixel.on_step ||
                std::min({from_y, from_x, end}) <= pixel.reference - pixel.off_step;
     };
+    if (slope == 0 && pixel.high_pass == 0) {
+        still_input_crossings(interval, end, pixel, x, y, out);
+        return;
+    }
     const int pieces = static_cast<int>(std::clamp(std::ceil(pixel.rate * dt / kPieceDecay), 1.0,
                                                    static_cast<double>(kMostPieces)));
     const double decay = std::exp(-pixel.rate * dt / pieces);
