@@ -275,7 +275,8 @@ void lagged_crossings(const Span& interval, double start, double end, Lagged& pi
     }
     const int pieces = static_cast<int>(std::clamp(std::ceil(pixel.rate * dt / kPieceDecay), 1.0,
                                                    static_cast<double>(kMostPieces)));
-    const double decay = std::exp(-pixel.rate * dt / pieces);
+    const double whole_decay = std::exp(-pixel.rate * dt);
+    const double decay = pieces == 1 ? whole_decay : std::exp(-pixel.rate * dt / pieces);
     double fade = 1;
     double from_s = 0;
     double from_y = pixel.filtered;
@@ -307,7 +308,7 @@ void lagged_crossings(const Span& interval, double start, double end, Lagged& pi
     }
     // Where no crossing is left on the way to a still input, the pixel has
     // nothing more to show: it settles there, and the scan skips it again.
-    const double last_y = end - trail + gap * std::exp(-pixel.rate * dt);
+    const double last_y = end - trail + gap * whole_decay;
     pixel.filtered = !may_cross(last_y, end) || std::abs(last_y - end) < kSettled ? end : last_y;
 }
 
