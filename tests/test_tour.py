@@ -18,6 +18,7 @@ SECTIONS = [
     "Calibration and recording records",
     "Logging through the kit's logger",
     "An emulated sensor watching a moving bar",
+    "The realistic pixel: lag, noise and the readout",
 ]
 
 
@@ -43,4 +44,7 @@ def test_tour_runs_and_shows_every_feature(capfd, tmp_path):
     ]
     assert logged[-1] == "orvane_base_binding.cpp:169: 100% of this text is printed as is"
     # The picture is drawn only where matplotlib is installed.
-    assert (tmp_path / "tour.png").exists() == ("picture saved to" in out.out)
+    for picture in ("tour.png", "tour_pixel.png"):
+        assert (tmp_path / picture).exists() == (
+            f"picture saved to {tmp_path / picture}" in out.out
+        )
