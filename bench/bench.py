@@ -180,19 +180,24 @@ def bench_event_array(table):
 
 
 def bench_emulator(table):
-    """The pixel model against its NumPy reference, its threads, and the tools' cost on read().
+    """The pixel model against its NumPy reference, its threads, the realistic pixel's cost and
+    the tools' cost on read().
 
     Both models go on from one second of the bar scene to the next, which
-    shows the same bar again with fresh noise.
+    shows the same bar again with fresh noise. The NumPy reference models
+    the ideal pixel.
     """
     second = 1_000_000
-    alone = sim.Camera(threads=1)
+    alone = sim.Camera(threads=1, ideal=True)
     emulator = ("camera.read(second)", {"camera": alone, "second": second}, 1)
     reference = ("model.read(second)", {"model": NumpyPixelModel(), "second": second}, 1)
     timer = timeit.Timer(emulator[0], timer=time.thread_time, globals=emulator[1])
     cpu_seconds = min(timer.repeat(3, 1))
     table.add("emulated seconds per CPU second, 1280 x 720 bar", 1 / cpu_seconds, "absolute")
-    counts = len(sim.Camera(threads=1).read(second)[0]), len(NumpyPixelModel().read(second))
+    counts = (
+        len(sim.Camera(threads=1, ideal=True).read(second)[0]),
+        len(NumpyPixelModel().read(second)),
+    )
     table.add("events of the NumPy reference per emulator event", counts[1] / counts[0], "-")
     table.add(
         "NumPy reference over the C++ pixel model on one thread, 1 s of the bar",
@@ -202,13 +207,24 @@ def bench_emulator(table):
     )
     if (os.cpu_count() or 1) >= 2:
         # Wall-clock time: the second thread's work is what is measured.
-        paired = ("camera.read(second)", {"camera": sim.Camera(threads=2), "second": second}, 1)
+        paired = (
+            "camera.read(second)",
+            {"camera": sim.Camera(threads=2, ideal=True), "second": second},
+            1,
+        )
         table.add(
             "read(1 s) of the bar on one thread over two threads (wall clock)",
             ratio(emulator, paired, rounds=5, clock=time.perf_counter),
             "two threads",
             low=1.7,
         )
+    realistic = ("camera.read(second)", {"camera": sim.Camera(threads=1), "second": second}, 1)
+    table.add(
+        "realistic over ideal pixel on one thread, 1 s of the bar",
+        ratio(realistic, emulator, rounds=3),
+        "ideal pixel",
+        high=2.0,
+    )
     plain, tooled = sim.Camera(threads=1), sim.Camera(threads=1)
     for name, value in [("enable", True), ("x_width", 1200)]:
         tooled.tool(hal.ROI).set_param(name, value)

@@ -5,6 +5,7 @@ draws what the emulated sensor sees into PICTURE (tour.png by default).
 """
 
 import sys
+from pathlib import Path
 
 import numpy as np
 import orvane_base_py as base
@@ -232,6 +233,78 @@ def emulate_a_sensor(picture):
     draw(picture, accumulated(before, camera), accumulated(after, camera), frame)
 
 
+def step_camera(low, high):
+    """Every pixel of a 64 x 48 sensor steps from grey `low` to `high` at 10 ms."""
+    frames = np.full((3, 48, 64), low, np.uint8)
+    frames[2] = high
+    return sim.Camera(scene=frames, frame_times_us=[0, 10_000, 10_001], seed=1)
+
+
+def first_event_lags(events):
+    """Each pixel's first ON event after the step at 10 ms, in microseconds after it."""
+    after = events[(events["timestamp"] > 10_000) & (events["polarity"] == 1)]
+    pixels = after["y"].astype(np.int64) * 64 + after["x"]
+    _, first = np.unique(pixels, return_index=True)
+    return after["timestamp"][first].astype(np.int64) - 10_000
+
+
+def draw_pixel(picture, steps, noise, flash):
+    import matplotlib
+
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+
+    figure, axes = plt.subplots(1, 3, figsize=(12, 2.8), dpi=80)
+    for label, lags in steps.items():
+        axes[0].hist(lags / 1000, bins=np.linspace(0, 4, 81), label=label, histtype="step")
+    axes[0].set(xlabel="first ON event after the step (ms)", ylabel="pixels")
+    axes[0].set_title("lag: a dim and a bright step", fontsize=10)
+    axes[0].legend(fontsize=8)
+    axes[1].imshow(np.minimum(noise, 3), cmap="gray")
+    hot = np.argwhere(noise >= 10)
+    axes[1].scatter(hot[:, 1], hot[:, 0], s=14, facecolors="none", edgecolors="red")
+    axes[1].set_title("1 s of a still scene, dark | bright (hot pixels circled)", fontsize=10)
+    axes[1].set_axis_off()
+    shown = flash[:20_000]
+    axes[2].plot(np.arange(len(shown)) / 1000, shown, linewidth=0.5)
+    axes[2].set(xlabel="ms after the flash", ylabel="events per us")
+    axes[2].set_title("a global flash on 640 x 480 through the readout", fontsize=10)
+    figure.tight_layout()
+    figure.savefig(picture)
+    print("picture saved to", picture)
+
+
+def show_the_realistic_pixel(picture):
+    section("The realistic pixel: lag, noise and the readout")
+    steps = {}
+    for label, (low, high) in {"grey 0 to 3": (0, 3), "grey 100 to 200": (100, 200)}.items():
+        steps[label] = first_event_lags(step_camera(low, high).read(60_000)[0])
+        print(f"step from {label:<16} median lag {np.median(steps[label]):>6.0f} us")
+    still = np.zeros((1, 480, 640), np.uint8)
+    still[:, :, 320:] = 255
+    events = sim.Camera(scene=still, frame_times_us=[0], seed=4).read(1_000_000)[0]
+    noise = np.zeros((480, 640))
+    np.add.at(noise, (events["y"], events["x"]), 1)
+    print(
+        f"still scene: {int(noise[:, :320].sum())} events in the dark half, "
+        f"{int(noise[:, 320:].sum())} in the bright half, {int((noise >= 10).sum())} hot pixels"
+    )
+    frames = np.full((3, 480, 640), 50, np.uint8)
+    frames[2] = 200
+    flashed = sim.Camera(scene=frames, frame_times_us=[0, 10_000, 10_001]).read(40_000)[0]
+    per_us = np.bincount(flashed["timestamp"][flashed["timestamp"] > 10_000] - 10_001)
+    spread_ms = np.searchsorted(np.cumsum(per_us), 0.99 * per_us.sum()) / 1000
+    print(
+        f"global flash: {per_us.sum()} events, 99% of them within {spread_ms:.1f} ms, "
+        f"at most {per_us.max()} per us (the readout carries {sim.READOUT_EVENTS_PER_US})"
+    )
+    try:
+        import matplotlib  # noqa: F401
+    except ImportError:
+        return
+    draw_pixel(picture, steps, noise, per_us)
+
+
 def main(picture):
     camera = sim.Camera("bar")
     stream_the_sensor(camera)
@@ -243,6 +316,7 @@ def main(picture):
     show_records(camera)
     log_at_each_level()
     emulate_a_sensor(picture)
+    show_the_realistic_pixel(str(Path(picture).with_name(Path(picture).stem + "_pixel.png")))
 
 
 if __name__ == "__main__":

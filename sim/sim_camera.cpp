@@ -19,6 +19,7 @@
 #include "DvsFileInfo.h"
 #include "RawEventStreamFormat.h"
 #include "emulator.h"
+#include "event_readout.h"
 #include "sim_events.h"
 #include "sim_frame.h"
 #include "sim_records.h"
@@ -64,10 +65,10 @@ void raise_pending_signal() {
 class Camera {
 public:
     Camera(std::string serial, std::string scene_text, std::unique_ptr<Scene> scene, uint64_t seed,
-           unsigned threads)
+           unsigned threads, bool ideal)
         : serial_(std::move(serial)),
           scene_text_(std::move(scene_text)),
-          emulator_(std::move(scene), seed, threads),
+          emulator_(std::move(scene), seed, threads, ideal),
           tools_(make_camera_tools({static_cast<uint32_t>(emulator_.width()),
                                     static_cast<uint32_t>(emulator_.height())})) {}
 
@@ -262,16 +263,18 @@ std::string scene_text(const py::object& scene) {
 
 std::unique_ptr<Camera> make_camera(const py::object& scene, std::string serial, uint64_t seed,
                                     const py::object& frame_times_us, std::optional<int> width,
-                                    std::optional<int> height, std::optional<int64_t> threads) {
+                                    std::optional<int> height, std::optional<int64_t> threads,
+                                    bool ideal) {
     const unsigned thread_total = thread_count(threads);
     return std::make_unique<Camera>(std::move(serial), scene_text(scene),
                                     scene_from_python(scene, frame_times_us, width, height), seed,
-                                    thread_total);
+                                    thread_total, ideal);
 }
 
 }  // namespace
 
 void register_camera(py::module_& m) {
+    m.attr("READOUT_EVENTS_PER_US") = kReadoutPerUs;
     py::class_<Stream>(m, "CameraStream")
         .def(
             "__iter__", [](Stream& self) -> Stream& { return self; },
@@ -281,7 +284,8 @@ void register_camera(py::module_& m) {
         .def(py::init(&make_camera), py::arg("scene") = "bar", py::kw_only(),
              py::arg("serial") = "SIM-0001", py::arg("seed") = 0,
              py::arg("frame_times_us") = py::none(), py::arg("width") = py::none(),
-             py::arg("height") = py::none(), py::arg("threads") = py::none())
+             py::arg("height") = py::none(), py::arg("threads") = py::none(),
+             py::arg("ideal") = false)
         .def("__repr__", &Camera::repr)
         .def_property_readonly("serial", &Camera::serial)
         .def_property_readonly("clock_us", &Camera::clock_us)

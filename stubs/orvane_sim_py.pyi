@@ -4,14 +4,14 @@ import numpy.typing
 import orvane_base_py
 import orvane_hal_py
 import typing
-__all__: list[str] = ['Camera', 'CameraStream', 'ToolHolder', 'event2d', 'event2d_array', 'event2d_fields', 'make_registry_tool', 'make_tool', 'record_formats', 'tool_info_from_thread', 'trigger', 'trigger_array', 'trigger_fields']
+__all__: list[str] = ['Camera', 'CameraStream', 'READOUT_EVENTS_PER_US', 'ToolHolder', 'event2d', 'event2d_array', 'event2d_fields', 'make_registry_tool', 'make_tool', 'record_formats', 'tool_info_from_thread', 'trigger', 'trigger_array', 'trigger_fields']
 class Camera:
     @staticmethod
     def __new__(type, *args, **kwargs):
         """
         Create and return a new object.  See help(type) for accurate signature.
         """
-    def __init__(self, scene: typing.Any = 'bar', *, serial: str = 'SIM-0001', seed: typing.SupportsInt | typing.SupportsIndex = 0, frame_times_us: typing.Any = None, width: typing.SupportsInt | typing.SupportsIndex | None = None, height: typing.SupportsInt | typing.SupportsIndex | None = None, threads: typing.SupportsInt | typing.SupportsIndex | None = None) -> None:
+    def __init__(self, scene: typing.Any = 'bar', *, serial: str = 'SIM-0001', seed: typing.SupportsInt | typing.SupportsIndex = 0, frame_times_us: typing.Any = None, width: typing.SupportsInt | typing.SupportsIndex | None = None, height: typing.SupportsInt | typing.SupportsIndex | None = None, threads: typing.SupportsInt | typing.SupportsIndex | None = None, ideal: bool = False) -> None:
         ...
     def __repr__(self) -> str:
         ...
@@ -85,3 +85,4 @@ def trigger_array(arg0: typing.SupportsInt | typing.SupportsIndex) -> numpy.typi
     ...
 def trigger_fields(arg0: orvane_base_py.EventTriggerIn) -> tuple[int, int, int]:
     ...
+READOUT_EVENTS_PER_US: int = 50

@@ -135,7 +135,7 @@ def test_frame_shows_the_scene_at_the_clock():
 def test_a_scene_of_frames_sets_the_geometry_and_makes_the_events():
     frames = np.full((3, 30, 40), 50, np.uint8)
     frames[1:, 10:20, 5:15] = 200
-    cam = sim.Camera(scene=list(frames), frame_times_us=[0, 10_000, 20_000])
+    cam = sim.Camera(scene=list(frames), frame_times_us=[0, 10_000, 20_000], ideal=True)
     assert (cam.stream_format()["width"], cam.stream_format()["height"]) == ("40", "30")
     assert (cam.calibration().dvs_cols, cam.calibration().dvs_rows) == (40, 30)
     assert cam.frame().data_numpy().shape == (30, 40, 3)
@@ -340,7 +340,8 @@ def test_trigger_in_sees_a_square_wave_when_enabled():
 def test_raising_a_bias_lowers_its_count(scene, bias, low, high, counted):
     counts = []
     for value in (low, high):
-        cam = camera(scene)
+        # A real pixel's lag spreads a flicker's crossings wider than its dead time.
+        cam = camera(scene, ideal=bias == "bias_refr")
         tool_set(cam, hal.BIAS, **{bias: value})
         counts.append(counted(cam.read(1_000_000)[0]))
     assert counts[0] > 1.3 * counts[1] > 0
@@ -457,8 +458,15 @@ def every_tool_enabled(cam):
     tool_set(cam, hal.TRIGGER_IN, enable=True)
 
 
+def flash(width, height, grey=200):
+    """Every pixel steps from grey 50 to `grey` at 10 ms."""
+    frames = np.full((3, height, width), 50, np.uint8)
+    frames[2] = grey
+    return {"scene": frames, "frame_times_us": [0, 10_000, 10_001]}
+
+
 def read_in_pieces(scene, tools, pieces):
-    cam = camera(scene, seed=3)
+    cam = sim.Camera(seed=3, **flash(**SMALL)) if scene == "flash" else camera(scene, seed=3)
     if tools:
         every_tool_enabled(cam)
     reads = [cam.read(d) for d in pieces]
@@ -466,7 +474,7 @@ def read_in_pieces(scene, tools, pieces):
 
 
 @pytest.mark.parametrize("tools", [False, True], ids=["no tool", "every tool"])
-@pytest.mark.parametrize("scene", ["bar", "dots", "flicker"])
+@pytest.mark.parametrize("scene", ["bar", "dots", "flicker", "flash"])
 def test_a_stretch_gives_the_same_bytes_however_it_is_read(scene, tools):
     random_pieces = np.random.default_rng(5).integers(0, 3000, 60).tolist()
     total = sum(random_pieces)
@@ -580,7 +588,7 @@ def test_the_numpy_reference_counts_the_events_of_every_pixel_alike():
     module = importlib.util.module_from_spec(spec)
     spec.loader.exec_module(module)
     width, height = 160, 120
-    cam = camera(seed=5, width=width, height=height)
+    cam = camera(seed=5, width=width, height=height, ideal=True)
     tool_set(cam, hal.BIAS, bias_fo=-35, bias_hpf=120)
     reference = module.NumpyPixelModel(5, width, height, noise_hz=0.1 * 2 ** (-35 / 20 - 4))
     # Whole sample periods, so that no event of the emulator waits beyond the read.
@@ -591,3 +599,72 @@ def test_the_numpy_reference_counts_the_events_of_every_pixel_alike():
     ]
     assert (counts[0] > 0).sum() > 3000
     assert (counts[0] == counts[1]).mean() >= 0.999
+
+
+def biased_camera(frames, times, ideal, **biases):
+    cam = sim.Camera(scene=frames, frame_times_us=times, seed=1, ideal=ideal)
+    tool_set(cam, hal.BIAS, **biases)
+    return cam
+
+
+def step_events(low, high, ideal, **biases):
+    """The ON events after every pixel steps from grey `low` to `high` at 10 ms."""
+    frames = np.full((3, 24, 32), low, np.uint8)
+    frames[2] = high
+    events = biased_camera(frames, [0, 10_000, 10_001], ideal, **biases).read(60_000)[0]
+    return events[(events["timestamp"] > 10_000) & (events["polarity"] == 1)]
+
+
+def median_lag(events):
+    pixels = per_pixel(events)
+    return np.median([times[0][0] - 10_000 for times in pixels.values()])
+
+
+@pytest.mark.parametrize("ideal", [False, True])
+def test_the_pixel_lags_in_the_dark_and_bias_fo_shortens_the_lag(ideal):
+    dim, bright = median_lag(step_events(0, 3, ideal)), median_lag(step_events(100, 200, ideal))
+    faster_dim = median_lag(step_events(0, 3, ideal, bias_fo=55))
+    assert bright < 1_000
+    assert (dim >= 3 * bright and faster_dim < dim / 1.5) != ideal
+
+
+def ramp_counts(ideal, bias_hpf):
+    """The ON and OFF events of each pixel while the grey level rises and falls over 1 s."""
+    times = np.arange(0, 1_000_001, 10_000)
+    levels = np.interp(times, [0, 500_000, 1_000_000], [20, 220, 20]).astype(np.uint8)
+    frames = np.repeat(levels, 24 * 32).reshape(-1, 24, 32)
+    events = biased_camera(frames, times.tolist(), ideal, bias_hpf=bias_hpf).read(1_000_000)[0]
+    pixel = events["y"].astype(int) * 32 + events["x"]
+    return [np.bincount(pixel[events["polarity"] == p], minlength=24 * 32) for p in (1, 0)]
+
+
+@pytest.mark.parametrize("ideal", [False, True])
+def test_on_and_off_thresholds_mismatch_apart_and_bias_hpf_forgets_a_slow_ramp(ideal):
+    on, off = ramp_counts(ideal, 0)
+    forgetful = sum(counts.sum() for counts in ramp_counts(ideal, 120))
+    kept_step = len(step_events(50, 150, ideal, bias_hpf=120)) / len(step_events(50, 150, ideal))
+    assert kept_step >= 0.9
+    assert (np.corrcoef(on, off)[0, 1] < 0.5 and forgetful <= 0.7 * (on + off).sum()) != ideal
+
+
+@pytest.mark.parametrize("ideal", [False, True])
+def test_a_still_scene_leaks_more_in_the_dark_and_has_hot_pixels(ideal):
+    events = sim.Camera("still", width=640, height=480, seed=4, ideal=ideal).read(1_000_000)[0]
+    dark, bright = events[events["x"] < 160], events[events["x"] >= 480]
+    per_pixel_count = np.bincount(events["y"].astype(int) * 640 + events["x"])
+    hot_share = (per_pixel_count >= 10).sum() / (640 * 480)
+    assert len(bright) > 0
+    assert (
+        len(dark) > 1.2 * len(bright)
+        and (bright["polarity"] == 1).mean() > 0.7
+        and 1e-5 <= hot_share <= 1e-3
+    ) != ideal
+
+
+@pytest.mark.parametrize("ideal", [False, True])
+def test_the_readout_spreads_a_global_flash_without_dropping_an_event(ideal):
+    events = sim.Camera(**flash(640, 480), ideal=ideal).read(60_000)[0]
+    events = events[events["timestamp"] > 10_000]
+    busiest = np.bincount(events["timestamp"]).max()
+    assert len(np.unique(events["y"].astype(int) * 640 + events["x"])) >= 0.999 * 640 * 480
+    assert (busiest <= sim.READOUT_EVENTS_PER_US) != ideal

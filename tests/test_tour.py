@@ -18,6 +18,7 @@ SECTIONS = [
     "Calibration and recording records",
     "Logging through the kit's logger",
     "An emulated sensor watching a moving bar",
+    "The realistic pixel: lag, noise and the readout",
 ]
 
 
@@ -32,8 +33,8 @@ def test_tour_runs_and_shows_every_feature(capfd, tmp_path):
         "set_param('gain', 24) -> True (True, 24)",
         "get_param_info('exposure') -> True Min: 10 Max: 100000 Default: 0 Unit: us",
         "frame over a bytearray, second row: [[6, 7, 8], [9, 10, 11]]",
-        "every tool off                    220641 events in 20 ms",
-        "ROI 640 x 360 at (160, 180)       113843 events in 20 ms",
+        "every tool off                    220834 events in 20 ms",
+        "ROI 640 x 360 at (160, 180)       113187 events in 20 ms",
     ):
         assert shown in out.out
     logged = [line.split("] ", 1)[1] for line in out.err.splitlines()]
@@ -43,4 +44,7 @@ def test_tour_runs_and_shows_every_feature(capfd, tmp_path):
     ]
     assert logged[-1] == "orvane_base_binding.cpp:169: 100% of this text is printed as is"
     # The picture is drawn only where matplotlib is installed.
-    assert (tmp_path / "tour.png").exists() == ("picture saved to" in out.out)
+    for picture in ("tour.png", "tour_pixel.png"):
+        assert (tmp_path / picture).exists() == (
+            f"picture saved to {tmp_path / picture}" in out.out
+        )

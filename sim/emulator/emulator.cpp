@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "event_queue.h"
+#include "event_readout.h"
 #include "trigger_source.h"
 
 namespace orvane::sim {
@@ -76,11 +77,13 @@ private:
 };
 
 struct Emulator::Running {
-    Running(const Scene& scene, uint64_t t_us, std::mt19937_64& random, unsigned threads)
+    Running(const Scene& scene, uint64_t t_us, std::mt19937_64& random, unsigned threads,
+            bool ideal)
         : sample(rendered(scene, t_us)),
-          pixels(scene.width(), scene.height(), sample.data(), t_us, random, threads),
+          pixels(scene.width(), scene.height(), sample.data(), t_us, random, threads, ideal),
           anti_flicker(scene.width(), scene.height()),
           trail_filter(scene.width(), scene.height()),
+          readout(kReadoutPerUs),
           emulated_us(t_us) {}
 
     std::vector<uint8_t> sample;
@@ -88,6 +91,8 @@ struct Emulator::Running {
     AntiFlicker anti_flicker;
     TrailFilter trail_filter;
     EventRateControl rate_control;
+    // Where the realistic sensor's events wait for the readout.
+    EventReadout readout;
     // The events made up to emulated_us that no read has handed out.
     EventQueue pending;
     uint64_t emulated_us;
@@ -96,8 +101,8 @@ struct Emulator::Running {
     double events_per_us = 0;
 };
 
-Emulator::Emulator(std::unique_ptr<Scene> scene, uint64_t seed, unsigned threads)
-    : scene_(std::move(scene)), random_(seed), threads_(std::max(threads, 1u)) {}
+Emulator::Emulator(std::unique_ptr<Scene> scene, uint64_t seed, unsigned threads, bool ideal)
+    : scene_(std::move(scene)), random_(seed), threads_(std::max(threads, 1u)), ideal_(ideal) {}
 
 Emulator::~Emulator() = default;
 
@@ -125,7 +130,7 @@ void Emulator::start() {
     const uint64_t clock = clock_us_.load();
     scene_->prepare(clock);
     std::mt19937_64 random = random_;
-    auto running = std::make_unique<Running>(*scene_, clock, random, threads_);
+    auto running = std::make_unique<Running>(*scene_, clock, random, threads_, ideal_);
     random_ = random;
     running_ = std::move(running);
 }
@@ -161,6 +166,11 @@ void Emulator::emulate_until(uint64_t t_us, const ToolSettings& settings,
             std::max(2 * running.last_step_events, kLeastStepRoom), expected(t_us));
         const std::size_t before = events.size();
         running.pixels.step(running.sample.data(), t, pixel, random_, keep, events);
+        // Stamped after the step, which no longer throws: the step is whole.
+        // Its stamps pass t only for events later than any this read hands out.
+        if (!ideal_) {
+            running.readout.stamp(events.data() + before, events.data() + events.size());
+        }
         running.last_step_events = events.size() - before;
         running.emulated_us = t;
     }

@@ -58,8 +58,9 @@ constexpr int kInterruptionCheckMs = 50;
 // frames wait for each other.
 class Emulator {
 public:
-    // The pixel model spreads its work over `threads` threads (at least one).
-    Emulator(std::unique_ptr<Scene> scene, uint64_t seed, unsigned threads = 1);
+    // The pixel model spreads its work over `threads` threads (at least one);
+    // an ideal one has none of a real pixel's lag, noise and readout.
+    Emulator(std::unique_ptr<Scene> scene, uint64_t seed, unsigned threads = 1, bool ideal = true);
     ~Emulator();
 
     int width() const { return scene_->width(); }
@@ -93,6 +94,7 @@ private:
     std::unique_ptr<Scene> scene_;
     std::mt19937_64 random_;
     unsigned threads_;
+    bool ideal_;
     std::atomic<uint64_t> clock_us_{0};
     std::unique_ptr<Running> running_;
     mutable std::mutex busy_;

@@ -7,6 +7,7 @@
 #include <limits>
 #include <utility>
 
+#include "pixel_crossings.h"
 #include "records.h"
 
 #if defined(__linux__)
@@ -21,11 +22,26 @@ namespace {
 // Log intensity is taken of the grey level plus this dark offset, so that
 // the darkest levels do not swing by whole thresholds at each step.
 constexpr float kDarkOffset = 10.0f;
-// Relative standard deviation of the pixels' thresholds, and its bounds.
+// Relative standard deviation of the pixels' thresholds, and its bounds:
+// the ideal pixel's one mismatch, then the realistic pixel's ON and OFF ones.
 constexpr double kThresholdMismatch = 0.1;
+constexpr double kRealisticMismatch = 0.05;
 constexpr float kLeastScale = 0.5f;
 constexpr float kMostScale = 1.5f;
 constexpr uint64_t kNever = std::numeric_limits<uint64_t>::max();
+// Each pixel's share of the mean leak rate is log-normal with this spread,
+// and no pixel leaks more than kMostLeakShare times the mean: the bound
+// lets the leak be drawn by thinning one Poisson process.
+constexpr double kLeakSpread = 0.5;
+constexpr double kMostLeakShare = 4.0;
+// This fraction of the pixels is hot, each firing at a rate between these.
+constexpr double kHotFraction = 1e-4;
+constexpr double kHotLeastHz = 20;
+constexpr double kHotMostHz = 60;
+// The photoreceptor's reference counts as caught up by the high-pass this
+// close to the filter's output.
+constexpr float kCaughtUp = 1e-3f;
+constexpr double kTwoPi = 2 * 3.14159265358979323846;
 // Intervals up to this many microseconds are put in time order by counting
 // the events at each offset, longer ones by a comparison sort.
 constexpr uint64_t kLongestCountedInterval = 1 << 16;
@@ -58,16 +74,25 @@ uint64_t mixed(uint64_t bits) {
     return bits ^ (bits >> 31);
 }
 
-// A pixel's mismatch is a function of its index and a key, Box-Muller on two
+// A number in (0, 1] from 53 of the bits.
+double unit(uint64_t bits) { return static_cast<double>((bits >> 11) + 1) * 0x1p-53; }
+
+// What a pixel draws is a function of its index and a key, Box-Muller on two
 // hashes rather than a library's normal distribution: the same on every
 // platform, and simple enough for a NumPy model to compute alike.
-float threshold_scale(uint64_t key, uint64_t pixel) {
-    const auto unit = [](uint64_t bits) { return static_cast<double>((bits >> 11) + 1) * 0x1p-53; };
+double normal(uint64_t key, uint64_t pixel) {
     const double radius = std::sqrt(-2.0 * std::log(unit(mixed(key + 2 * pixel))));
-    const double angle = 2.0 * 3.14159265358979323846 * unit(mixed(key + 2 * pixel + 1));
-    const double normal = radius * std::cos(angle);
-    return std::clamp(static_cast<float>(1.0 + kThresholdMismatch * normal), kLeastScale,
+    return radius * std::cos(kTwoPi * unit(mixed(key + 2 * pixel + 1)));
+}
+
+float threshold_scale(uint64_t key, uint64_t pixel, double mismatch) {
+    return std::clamp(static_cast<float>(1.0 + mismatch * normal(key, pixel)), kLeastScale,
                       kMostScale);
+}
+
+double leak_share(uint64_t key, uint64_t pixel) {
+    return std::min(std::exp(kLeakSpread * normal(key, pixel) - kLeakSpread * kLeakSpread / 2),
+                    kMostLeakShare);
 }
 
 // The bytes where two runs of kBlock bytes differ, a word at a time: calls
@@ -185,6 +210,7 @@ struct PixelModel::Band {
         uint16_t x;
         uint16_t y;
         float reference;
+        float filtered;
         uint8_t level;
     };
 
@@ -204,20 +230,43 @@ struct PixelModel::Band {
     // Kept events at each offset into the interval; then, once counted over
     // every band, where the band's first event at that offset goes.
     std::vector<uint32_t> per_offset;
+    // The pixels (y << 16 | x) whose photoreceptor has yet to settle, in
+    // pixel order: the next step visits them even where the scene is still.
+    Filling<uint32_t> moving;
+    Filling<uint32_t> next_moving;
+    // The columns of the row at hand whose grey level changed.
+    Filling<uint16_t> changed_columns;
 };
 
 PixelModel::PixelModel(int width, int height, const uint8_t* first_sample, uint64_t t_us,
-                       std::mt19937_64& random, unsigned threads)
+                       std::mt19937_64& random, unsigned threads, bool ideal)
     : width_(width),
       height_(height),
       last_t_us_(t_us),
+      ideal_(ideal),
       last_sample_(first_sample, first_sample + static_cast<std::size_t>(width) * height),
       pixels_(width, height) {
     const auto& logs = log_intensity();
     const uint64_t key = random();
+    const uint64_t off_key = ideal ? key : random();
+    const uint64_t hot_key = ideal ? 0 : random();
+    const uint64_t leak_key = ideal ? 0 : random();
+    const double mismatch = ideal ? kThresholdMismatch : kRealisticMismatch;
+    leak_shares_.reserve(ideal ? 0 : last_sample_.size());
     for (std::size_t pixel = 0; pixel < last_sample_.size(); ++pixel) {
+        const float level = logs[last_sample_[pixel]];
         pixels_.at(static_cast<uint16_t>(pixel % width), static_cast<uint16_t>(pixel / width)) = {
-            logs[last_sample_[pixel]], threshold_scale(key, pixel), kNever};
+            level, threshold_scale(key, pixel, mismatch), threshold_scale(off_key, pixel, mismatch),
+            level, kNever};
+        if (ideal) {
+            continue;
+        }
+        leak_shares_.push_back(static_cast<float>(leak_share(leak_key, pixel)));
+        if (unit(mixed(hot_key + 2 * pixel)) <= kHotFraction) {
+            hot_pixels_.push_back(
+                {static_cast<uint32_t>(pixel),
+                 kHotLeastHz + (kHotMostHz - kHotLeastHz) * unit(mixed(hot_key + 2 * pixel + 1))});
+        }
     }
     const auto most_bands = static_cast<unsigned>(std::max(1, height / kLeastRowsPerBand));
     const auto count = static_cast<int>(std::clamp(threads, 1u, most_bands));
@@ -254,7 +303,18 @@ void PixelModel::step(const uint8_t* sample, uint64_t t_us, const PixelSettings&
     const std::mt19937_64 drawn_from = random;
     std::size_t most = first;
     try {
-        draw_noise(interval, settings, random);
+        if (ideal_) {
+            draw_noise(interval, settings, random);
+        } else {
+            draw_realistic_noise(interval, settings, random);
+        }
+        hand_noise_to_bands();
+        if (!ideal_) {
+            for (std::size_t level = 0; level < cutoff_.size(); ++level) {
+                cutoff_[level] = kTwoPi * settings.bandwidth_hz * 1e-6 *
+                                 (static_cast<double>(level) + kDarkOffset) / (255 + kDarkOffset);
+            }
+        }
         on_every_band([&](Band& band) {
             find_crossings(band, sample, interval, settings, interval.counted && !keep);
         });
@@ -288,8 +348,8 @@ void PixelModel::step(const uint8_t* sample, uint64_t t_us, const PixelSettings&
     }
 }
 
-// Background activity: a Poisson process over the whole sensor, each event
-// at a pixel, time and polarity drawn at random, handed to the band of its row.
+// The ideal pixel's background activity: a Poisson process over the whole
+// sensor, each event at a pixel, time and polarity drawn at random.
 void PixelModel::draw_noise(const Interval& interval, const PixelSettings& settings,
                             std::mt19937_64& random) {
     noise_.clear();
@@ -309,6 +369,52 @@ void PixelModel::draw_noise(const Interval& interval, const PixelSettings& setti
         }
         std::stable_sort(noise_.begin(), noise_.end(), in_pixel_order);
     }
+}
+
+// Leak, shot noise and the hot pixels, each drawn as a Poisson process over
+// the whole sensor in turn; a pixel's share of the first two decides by
+// thinning whether each event drawn at it happens.
+void PixelModel::draw_realistic_noise(const Interval& interval, const PixelSettings& settings,
+                                      std::mt19937_64& random) {
+    noise_.clear();
+    const double pixels = static_cast<double>(last_sample_.size());
+    const double seconds = static_cast<double>(interval.dt) * 1e-6;
+    std::uniform_int_distribution<uint32_t> pixel(0,
+                                                  static_cast<uint32_t>(last_sample_.size() - 1));
+    std::uniform_int_distribution<uint64_t> offset(1, interval.dt);
+    const auto add = [&](uint32_t at, bool on) {
+        noise_.push_back(make_event2d(static_cast<uint16_t>(at % width_),
+                                      static_cast<uint16_t>(at / width_), on ? 1 : 0,
+                                      interval.t0 + offset(random)));
+    };
+    const auto poisson = [&](double expected) {
+        return expected > 0 ? std::poisson_distribution<uint64_t>(expected)(random) : 0;
+    };
+    const uint64_t leaks = poisson(settings.leak_rate_hz * kMostLeakShare * pixels * seconds);
+    for (uint64_t i = 0; i < leaks; ++i) {
+        const uint32_t at = pixel(random);
+        if (unit(random()) * kMostLeakShare <= leak_shares_[at]) {
+            add(at, true);
+        }
+    }
+    const uint64_t shots = poisson(settings.shot_rate_hz * pixels * seconds);
+    for (uint64_t i = 0; i < shots; ++i) {
+        const uint32_t at = pixel(random);
+        const double chance = kDarkOffset / (last_sample_[at] + kDarkOffset);
+        const double draw = unit(random());
+        if (draw <= chance) {
+            add(at, draw <= chance * settings.shot_on_share);
+        }
+    }
+    for (const HotPixel& hot : hot_pixels_) {
+        for (uint64_t n = poisson(hot.rate_hz * seconds); n > 0; --n) {
+            add(hot.index, (random() & 1) != 0);
+        }
+    }
+    std::stable_sort(noise_.begin(), noise_.end(), in_pixel_order);
+}
+
+void PixelModel::hand_noise_to_bands() {
     for (Band& band : bands_) {
         const auto below = [](const Event2D& event, int row) { return event.y < row; };
         band.noise_begin =
@@ -341,16 +447,21 @@ void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interva
             ++band.per_offset[interval.offset(event)];
         }
     };
-    const auto record = [&](uint16_t x, uint16_t y, float reference, uint8_t level, uint64_t last) {
+    const auto record = [&](uint16_t x, uint16_t y, float reference, float filtered, uint8_t level,
+                            uint64_t last) {
         Band::Change* change = band.changes.add(1);
         change->last_event_t = last;
         change->x = x;
         change->y = y;
         change->reference = reference;
+        change->filtered = filtered;
         change->level = level;
     };
     const auto key = [](const Event2D& event) { return uint32_t{event.y} << 16 | event.x; };
     const Event2D* noise = band.noise_begin;
+    band.next_moving.count = 0;
+    const uint32_t* moving = band.moving.begin();
+    const double high_pass = kTwoPi * settings.high_pass_hz * 1e-6;
     // The noise of the pixels before `until`, whose grey level did not change.
     const auto pass_noise_before = [&](uint32_t until) {
         while (noise != band.noise_end && key(*noise) < until) {
@@ -360,7 +471,7 @@ void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interva
             for (; noise != band.noise_end && key(*noise) == key(first); ++noise) {
                 pass(*noise, last);
             }
-            record(first.x, first.y, state.reference,
+            record(first.x, first.y, state.reference, state.filtered,
                    last_sample_[static_cast<std::size_t>(first.y) * width_ + first.x], last);
         }
     };
@@ -379,23 +490,28 @@ void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interva
             const PixelState& state = pixels_.at(px, py);
             const double start = logs[before[x]];
             const double end = logs[after[x]];
-            const double reference = state.reference;
-            const bool rising = end > reference;
-            const double step =
-                (rising ? settings.on_threshold : settings.off_threshold) * state.threshold_scale;
-            const double signed_step = rising ? step : -step;
-            const auto crossed = static_cast<int>(std::floor(std::abs(end - reference) / step));
-            // The log intensity moves linearly from start to end over the interval.
-            const double us_per_log = static_cast<double>(interval.dt) / (end - start);
-            const double first_offset = (reference - start) * us_per_log;
-            const double offset_step = signed_step * us_per_log;
             band.crossings.count = 0;
-            Event2D* out = band.crossings.add(crossed);
-            for (int k = 1; k <= crossed; ++k, ++out) {
-                out->x = px;
-                out->y = py;
-                out->p = rising ? 1 : 0;
-                out->t = interval.crossing_time(first_offset + k * offset_step);
+            float reference = state.reference;
+            float filtered = static_cast<float>(end);
+            if (ideal_) {
+                reference = ideal_crossings(interval, start, end, state.reference,
+                                            settings.on_threshold * state.threshold_scale,
+                                            settings.off_threshold * state.off_scale, px, py,
+                                            band.crossings);
+            } else {
+                Lagged lagged{state.reference,
+                              state.filtered,
+                              cutoff_[after[x]],
+                              high_pass,
+                              settings.on_threshold * state.threshold_scale,
+                              settings.off_threshold * state.off_scale};
+                lagged_crossings(interval, start, end, lagged, px, py, band.crossings);
+                reference = static_cast<float>(lagged.reference);
+                filtered = static_cast<float>(lagged.filtered);
+                if (lagged.filtered != end ||
+                    (high_pass > 0 && std::abs(reference - filtered) > kCaughtUp)) {
+                    *band.next_moving.add(1) = here;
+                }
             }
             // The pixel's noise joins its crossings in time order, after those of its time.
             uint64_t last = state.last_event_t;
@@ -409,22 +525,41 @@ void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interva
             for (; noise != band.noise_end && key(*noise) == here; ++noise) {
                 pass(*noise, last);
             }
-            record(px, py,
-                   crossed == 0 ? state.reference
-                                : static_cast<float>(reference + crossed * signed_step),
-                   after[x], last);
+            record(px, py, reference, filtered, after[x], last);
         };
-        int first = 0;
-        for (; first + kBlock <= width_; first += kBlock) {
-            if (!same_block(before + first, after + first)) {
-                for_each_difference(before + first, after + first,
-                                    [&](int x) { cross(first + x); });
+        const auto for_each_change = [&](auto at) {
+            int first = 0;
+            for (; first + kBlock <= width_; first += kBlock) {
+                if (!same_block(before + first, after + first)) {
+                    for_each_difference(before + first, after + first,
+                                        [&](int x) { at(first + x); });
+                }
             }
+            for (int x = first; x < width_; ++x) {
+                if (before[x] != after[x]) {
+                    at(x);
+                }
+            }
+        };
+        const uint32_t next_row = static_cast<uint32_t>(y + 1) << 16;
+        if (moving == band.moving.end() || *moving >= next_row) {
+            for_each_change(cross);
+            continue;
         }
-        for (int x = first; x < width_; ++x) {
-            if (before[x] != after[x]) {
-                cross(x);
-            }
+        // The pixels still settling join the changed ones, in column order.
+        band.changed_columns.count = 0;
+        for_each_change([&](int x) { *band.changed_columns.add(1) = static_cast<uint16_t>(x); });
+        const uint16_t* changed = band.changed_columns.begin();
+        while (changed != band.changed_columns.end() ||
+               (moving != band.moving.end() && *moving < next_row)) {
+            const int settling = moving != band.moving.end() && *moving < next_row
+                                     ? static_cast<int>(*moving & 0xffff)
+                                     : width_;
+            const int column = changed != band.changed_columns.end() ? *changed : width_;
+            const int x = std::min(settling, column);
+            changed += column == x ? 1 : 0;
+            moving += settling == x ? 1 : 0;
+            cross(x);
         }
     }
     pass_noise_before(std::numeric_limits<uint32_t>::max());
@@ -434,9 +569,11 @@ void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interva
 // the refractory period, in pixel order, where neighbouring events have
 // neighbouring state.
 void PixelModel::settle(Band& band, const Interval& interval, const PixelFilter& keep) {
+    std::swap(band.moving, band.next_moving);
     for (const Band::Change& change : band.changes) {
         PixelState& state = pixels_.at(change.x, change.y);
         state.reference = change.reference;
+        state.filtered = change.filtered;
         state.last_event_t = change.last_event_t;
         last_sample_[static_cast<std::size_t>(change.y) * width_ + change.x] = change.level;
     }

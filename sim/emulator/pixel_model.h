@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -19,8 +20,21 @@ struct PixelSettings {
     double off_threshold = 0.2;
     // A pixel emits nothing for this long after each of its events.
     uint64_t refractory_us = 100;
-    // Background activity: events per pixel per second, at random times.
+    // The ideal pixel's background activity: events per pixel per second,
+    // at random times, as many ON as OFF.
     double noise_rate_hz = 0.1;
+    // The realistic pixel's. Leak: ON events at this mean rate per pixel, each
+    // pixel at its own share of it. Shot noise: events of either polarity, at
+    // this rate per pixel at grey level 0 and inversely to the light above
+    // it; `shot_on_share` of them ON.
+    double leak_rate_hz = 0.1;
+    double shot_rate_hz = 0.5;
+    double shot_on_share = 0.5;
+    // The photoreceptor's low-pass cutoff at grey level 255; it falls in
+    // proportion to the light below it.
+    double bandwidth_hz = 3000;
+    // The corner below which the pixel's reference follows the light.
+    double high_pass_hz = 0;
 };
 
 // Whether an event may leave the sensor. It is asked about each pixel's
@@ -39,8 +53,10 @@ class PixelModel {
 public:
     // Draws the key of the pixels' threshold mismatch from `random`. The work
     // of each step is spread over `threads` threads (at most one per 8 rows).
+    // An ideal pixel follows the light at once, has no leak, shot noise or
+    // hot pixel and shares one mismatch between its ON and OFF thresholds.
     PixelModel(int width, int height, const uint8_t* first_sample, uint64_t t_us,
-               std::mt19937_64& random, unsigned threads = 1);
+               std::mt19937_64& random, unsigned threads = 1, bool ideal = true);
     ~PixelModel();
 
     // Appends the events of the interval (last sample, t_us] that `keep`
@@ -58,6 +74,9 @@ private:
 
     void draw_noise(const Interval& interval, const PixelSettings& settings,
                     std::mt19937_64& random);
+    void draw_realistic_noise(const Interval& interval, const PixelSettings& settings,
+                              std::mt19937_64& random);
+    void hand_noise_to_bands();
     void find_crossings(Band& band, const uint8_t* sample, const Interval& interval,
                         const PixelSettings& settings, bool count);
     void settle(Band& band, const Interval& interval, const PixelFilter& keep);
@@ -71,9 +90,23 @@ private:
     // What each pixel keeps, together so that a pixel's state is one cache line.
     struct PixelState {
         float reference;        // log intensity at the last threshold crossed
-        float threshold_scale;  // the pixel's mismatch: its thresholds over the nominal ones
+        float threshold_scale;  // the pixel's mismatch: its ON threshold over the nominal one
+        float off_scale;        // and its OFF threshold's
+        float filtered;         // the log intensity the photoreceptor passes on
         uint64_t last_event_t;
     };
+    // A pixel that fires far above the rest, at its own rate.
+    struct HotPixel {
+        uint32_t index;
+        double rate_hz;
+    };
+
+    bool ideal_;
+    // Each pixel's share of the mean leak rate; empty for an ideal pixel.
+    std::vector<float> leak_shares_;
+    std::vector<HotPixel> hot_pixels_;
+    // The photoreceptor's cutoff at each grey level, in radians per microsecond.
+    std::array<double, 256> cutoff_{};
 
     std::vector<uint8_t> last_sample_;
     PixelGrid<PixelState> pixels_;
