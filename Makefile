@@ -102,7 +102,7 @@ FUZZ_SECONDS ?= 30
 FUZZ_LONG_SECONDS ?= 1800
 
 fuzz: ## Fuzz the stream format parser and the tool registry, FUZZ_SECONDS each
-	bash tests/fuzz/ensure_libfuzzer.sh
+	@bash tests/fuzz/check_libfuzzer.sh
 	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DORVANE_BUILD_PYTHON=OFF -DORVANE_BUILD_FUZZERS=ON \
 		-DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(FUZZ_BUILD) --parallel
