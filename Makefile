@@ -4,7 +4,8 @@
 PYTHON ?= python3
 VENV ?= .venv
 BIN := $(VENV)/bin
-BUILD_DEPS := "scikit-build-core>=0.10,<2" "pybind11>=3.0.1,<4"
+# The build requirements as pyproject.toml states them (its [build-system]).
+BUILD_DEPS = $(shell $(PYTHON) .ci/build-requires)
 # Set to a version (e.g. the oldest that pyproject.toml allows) to run against
 # that NumPy instead of the newest one.
 NUMPY_VERSION ?=

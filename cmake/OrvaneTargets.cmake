@@ -60,3 +60,19 @@ function(orvane_python_module target)
           RENAME __init__.pyi)
   install(FILES "${PROJECT_SOURCE_DIR}/stubs/py.typed" DESTINATION "${target}-stubs")
 endfunction()
+
+# The bindings reach into pybind11's internals, so they build only against
+# the pybind11 releases pyproject.toml's build requirements allow (the range
+# binding/pybind11_internals.h holds too).
+function(orvane_check_pybind11_version)
+  file(READ "${PROJECT_SOURCE_DIR}/pyproject.toml" project_file)
+  if(NOT project_file MATCHES "\"pybind11>=([0-9.]+),<([0-9.]+)\"")
+    message(FATAL_ERROR "pyproject.toml states no pybind11>=X,<Y build requirement")
+  endif()
+  set(lowest "${CMAKE_MATCH_1}")
+  set(below "${CMAKE_MATCH_2}")
+  if(pybind11_VERSION VERSION_LESS lowest OR NOT pybind11_VERSION VERSION_LESS below)
+    message(FATAL_ERROR "pybind11 ${pybind11_VERSION} found; the bindings are tested only with "
+                        "pybind11>=${lowest},<${below}")
+  endif()
+endfunction()

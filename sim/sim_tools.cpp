@@ -10,7 +10,7 @@
 #include "calls_in_flight.h"
 #include "camera/tools/CameraToolRegisterWithCallback.h"
 #include "camera/tools/ToolFactory.h"
-#include "python_owner.h"
+#include "pybind11_internals.h"
 #include "thread_call.h"
 
 namespace py = pybind11;
@@ -125,7 +125,7 @@ public:
     // tool. Only a sole owner's reference is the holder's to show.
     int traverse(visitproc visit, void* arg) const {
         if (tool_.use_count() == 1) {
-            Py_VISIT(python::python_owner(tool_));
+            Py_VISIT(python::internals::python_owner(tool_));
         }
         return 0;
     }
@@ -142,7 +142,7 @@ void collect_through_holders(PyHeapTypeObject* heap_type) {
     type->tp_flags |= Py_TPFLAGS_HAVE_GC;
     type->tp_traverse = [](PyObject* self, visitproc visit, void* arg) {
         Py_VISIT(Py_TYPE(self));
-        if (!py::detail::is_holder_constructed(self)) {
+        if (!python::internals::is_holder_constructed(self)) {
             return 0;
         }
         return py::handle(self).cast<const ToolHolder&>().traverse(visit, arg);
