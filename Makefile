@@ -14,7 +14,7 @@ EXTRAS ?= test
 CPP_BUILD := build/cpp
 
 .DEFAULT_GOAL := help
-.PHONY: help tour bench stubs test pytest cpp-test install sanitize-test leak-check hypothesis-long stress \
+.PHONY: help tour bench stubs test typecheck pytest cpp-test install sanitize-test leak-check hypothesis-long stress \
 	memory-check fuzz fuzz-long wheels lint format clean
 
 help: ## List the targets
@@ -36,6 +36,10 @@ stubs: install ## Regenerate the typing stubs in stubs/ from the built modules
 	done
 
 test: pytest cpp-test ## Set everything up and run every test
+
+typecheck: ## Type-check the README's Python blocks and the tour (mypy --strict, pyright)
+	$(MAKE) install EXTRAS=test,plot
+	bash .ci/check-types $(BIN)/python
 
 pytest: install ## Run the Python test suite
 	$(BIN)/python -m pytest

@@ -46,6 +46,8 @@ function(orvane_python_module target)
   # Every module guards the classes it registers in the same way.
   target_sources(${target} PRIVATE "${PROJECT_SOURCE_DIR}/binding/bound_class_guards.cpp")
   target_include_directories(${target} PRIVATE "${PROJECT_SOURCE_DIR}/binding")
+  # Messages show the caller's texts alike in every module.
+  target_link_libraries(${target} PRIVATE OrvaneCommon)
   orvane_warnings(${target})
   # Conversion errors name the C++ type that was expected.
   target_compile_definitions(${target} PRIVATE PYBIND11_DETAILED_ERROR_MESSAGES)

@@ -5,18 +5,27 @@ draws what the emulated sensor sees into PICTURE (tour.png by default).
 """
 
 import sys
+from typing import Any
 
 import numpy as np
+import numpy.typing as npt
 import orvane_base_py as base
 import orvane_hal_py as hal
 import orvane_sim_py as sim
 
 
-def section(title):
+def section(title: str) -> None:
     print(f"\n== {title} ==", flush=True)
 
 
-def describe_camera(camera):
+def tool_of(camera: sim.Camera, tool_type: hal.ToolType) -> hal.CameraTool:
+    """The camera's tool of `tool_type` (Camera.tool gives None for one it lacks)."""
+    tool = camera.tool(tool_type)
+    assert tool is not None
+    return tool
+
+
+def describe_camera(camera: sim.Camera) -> None:
     section("Camera description")
     print(camera.description())
     made = hal.CameraDescription()
@@ -25,14 +34,17 @@ def describe_camera(camera):
     print("CAMERA_TYPE members:", list(hal.CAMERA_TYPE.__members__))
 
 
-def stream_the_sensor(camera):
+def stream_the_sensor(camera: sim.Camera) -> None:
     section("Streaming the emulated sensor")
     print(repr(camera))
-    camera.tool(hal.TRIGGER_IN).set_param("enable", True)
+    tool_of(camera, hal.TRIGGER_IN).set_param("enable", True)
+    slices = []
     for events, triggers in camera.stream(10_000, 50_000):
         on = np.count_nonzero(events["polarity"])
         edges = triggers["timestamp"].tolist()
         print(f"up to {camera.clock_us:>5} us: {len(events):>6} events ({on} ON), edges at {edges}")
+        slices.append(events)
+    events = slices[-1]
     print("fields:", events.dtype.names, "bytes per event:", events.dtype.itemsize)
     print("read in C++ from the first element:", sim.event2d_fields(events[0]))
     print(repr(camera))
@@ -42,7 +54,7 @@ def stream_the_sensor(camera):
     print("as (x, y, t, p) with signed polarity:", xytp[:3].tolist())
 
 
-def show_test_patterns(camera):
+def show_test_patterns(camera: sim.Camera) -> None:
     section("Test patterns, unrelated to the scene: events(n) and triggers(n)")
     print(camera.events(5))
     event = sim.event2d(3, 4, 1, 5000)
@@ -50,7 +62,7 @@ def show_test_patterns(camera):
     print(camera.triggers(3))
 
 
-def parse_stream_format(camera):
+def parse_stream_format(camera: sim.Camera) -> None:
     section("Raw event stream format")
     fmt = camera.stream_format()
     print(fmt.get_encoding_type_str(), fmt.get_encoding_type())
@@ -59,7 +71,7 @@ def parse_stream_format(camera):
     print("has bits:", custom.contains("bits"), "has depth:", custom.contains("depth"))
 
 
-def draw_aps_frame(camera):
+def draw_aps_frame(camera: sim.Camera) -> None:
     section("APS frames and their NumPy view")
     frame = base.ApsFrame(8, 4, 100, 200)
     pixels = frame.data_numpy()
@@ -74,7 +86,7 @@ def draw_aps_frame(camera):
     print("simulated frame", test_pattern.shape, "top-right pixel", test_pattern[0, -1])
 
 
-def show_records(camera):
+def show_records(camera: sim.Camera) -> None:
     section("Calibration and recording records")
     calibration = camera.calibration()
     print(calibration)
@@ -84,7 +96,7 @@ def show_records(camera):
     print(info, "events handed out:", info.max_events, "up to", info.end_timestamp, "us")
 
 
-def log_at_each_level():
+def log_at_each_level() -> None:
     section("Logging through the kit's logger")
     logger = base.getLogger()
     logger.setLogLevel(base.TRACE)
@@ -94,7 +106,7 @@ def log_at_each_level():
     logger.setLogLevel(base.INFO)
 
 
-def show_tools(camera):
+def show_tools(camera: sim.Camera) -> None:
     section("Camera tools")
     for tool in camera.tools():
         print(f"\n{type(tool).__name__}")
@@ -106,11 +118,11 @@ def show_tools(camera):
             print(f"  {name:<16} {kind:<6} value={value!r:<14} {record}")
 
     section("Reading and setting tool parameters")
-    roi = camera.tool(hal.ROI)
-    for name, value in [("x", 320), ("x_width", 640), ("mode", "RONI"), ("enable", True)]:
-        print(f"ROI.set_param({name!r}, {value!r}) -> {roi.set_param(name, value)}")
+    roi = tool_of(camera, hal.ROI)
+    for name, setting in [("x", 320), ("x_width", 640), ("mode", "RONI"), ("enable", True)]:
+        print(f"ROI.set_param({name!r}, {setting!r}) -> {roi.set_param(name, setting)}")
     print("ROI x, mode:", roi.get_param("x"), roi.get_param("mode"))
-    erc = camera.tool(hal.EVENT_RATE_CONTROL)
+    erc = tool_of(camera, hal.EVENT_RATE_CONTROL)
     print("ERC.set_param('max_event_rate', 5000000) ->", erc.set_param("max_event_rate", 5000000))
     print("ERC max_event_rate:", erc.get_param("max_event_rate"))
 
@@ -137,24 +149,30 @@ def show_tools(camera):
 class ExposureTool(hal.CameraTool):
     """A tool implemented in Python: it describes one INT parameter."""
 
-    def __init__(self):
+    def __init__(self) -> None:
         super().__init__("")
 
-    def getToolInfo(self):
+    def getToolInfo(self) -> hal.ToolInfo:
         info = hal.ToolInfo()
         info.tool_type, info.description = hal.APS_CTRL, "Exposure of the APS frames"
         info.parameter_names = ["exposure"]
         return info
 
-    def getAllParamInfo(self):
+    def getAllParamInfo(self) -> dict[str, hal.BasicParameterInfo]:
         basic = hal.BasicParameterInfo()
         basic.name, basic.type = "exposure", hal.ToolParameterType.INT
         return {"exposure": basic}
 
-    def getParamInfo(self, name, info):
+    def getParamInfo(self, name: str, info: hal.IntParameterInfo) -> bool:
         info.min, info.max, info.unit = 10, 100_000, "us"
+        info.default_value = 1_000
         return name == "exposure"
 
+
+Events = npt.NDArray[np.void]
+ToolValues = dict[tuple[hal.ToolType, str], Any]
+FloatImage = npt.NDArray[np.float64]
+ByteImage = npt.NDArray[np.uint8]
 
 # The stretch of the bar scene that every configuration of the emulator reads.
 READ_US = 20_000
@@ -162,28 +180,29 @@ ROI_WINDOW = {"x": 160, "y": 180, "x_width": 640, "y_height": 360}
 ROI_LABEL = "ROI 640 x 360 at (160, 180)"
 
 
-def read_bar(tool_values):
+def read_bar(tool_values: ToolValues) -> tuple[sim.Camera, Events]:
     """A new camera on the bar scene, its tools set as given, read for READ_US."""
     camera = sim.Camera("bar", seed=0)
     camera.read(300_000)  # the bar reaches the middle of the sensor
     for (tool_type, name), value in tool_values.items():
-        camera.tool(tool_type).set_param(name, value)
+        tool_of(camera, tool_type).set_param(name, value)
     events, _ = camera.read(READ_US)
     return camera, events
 
 
-def accumulated(events, camera):
+def accumulated(events: Events, camera: sim.Camera) -> FloatImage:
     """Events summed per pixel: +1 for each ON event, -1 for each OFF event."""
     image = np.zeros((camera.frame().height(), camera.frame().width()))
     np.add.at(image, (events["y"], events["x"]), 2.0 * events["polarity"] - 1)
     return image
 
 
-def draw(picture, before, after, frame):
+def draw(picture: str, before: FloatImage, after: FloatImage, frame: ByteImage) -> None:
     import matplotlib
 
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
+    from matplotlib.patches import Rectangle
 
     figure, axes = plt.subplots(1, 3, figsize=(12, 2.6), dpi=80)
     panels = [
@@ -197,13 +216,13 @@ def draw(picture, before, after, frame):
         axis.set_title(title, fontsize=10)
         axis.set_axis_off()
     window = (ROI_WINDOW["x"], ROI_WINDOW["y"]), ROI_WINDOW["x_width"], ROI_WINDOW["y_height"]
-    axes[1].add_patch(plt.Rectangle(*window, fill=False, linestyle="--", edgecolor="black"))
+    axes[1].add_patch(Rectangle(*window, fill=False, linestyle="--", edgecolor="black"))
     figure.tight_layout()
     figure.savefig(picture)
     print("picture saved to", picture)
 
 
-def emulate_a_sensor(picture):
+def emulate_a_sensor(picture: str) -> None:
     section("An emulated sensor watching a moving bar")
     roi = {(hal.ROI, name): value for name, value in ROI_WINDOW.items()}
     configurations = {
@@ -232,7 +251,7 @@ def emulate_a_sensor(picture):
     draw(picture, accumulated(before, camera), accumulated(after, camera), frame)
 
 
-def main(picture):
+def main(picture: str) -> None:
     camera = sim.Camera("bar")
     stream_the_sensor(camera)
     describe_camera(camera)

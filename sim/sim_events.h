@@ -12,6 +12,7 @@
 #include "Event2D.h"
 #include "EventTriggerIn.h"
 #include "camera/tools/ToolFactory.h"
+#include "pybind11_internals.h"
 
 namespace orvane::sim {
 
@@ -72,3 +73,9 @@ EventTriggerIn simulated_trigger(std::size_t i, uint64_t first_t);
 void register_events(pybind11::module_& m);
 
 }  // namespace orvane::sim
+
+// NumPy has no scalar type of a record's own: an element of a structured
+// array is a numpy.void, which type checkers let users index by field name,
+// slice and mask.
+ORVANE_TYPE_HINT(pybind11::array_t<orvane::Event2D>, "numpy.typing.NDArray[numpy.void]");
+ORVANE_TYPE_HINT(pybind11::array_t<orvane::EventTriggerIn>, "numpy.typing.NDArray[numpy.void]");

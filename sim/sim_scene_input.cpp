@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "PrintableText.h"
 #include "python_values.h"
 #include "sim_events.h"
 
@@ -17,7 +18,6 @@ namespace orvane::sim {
 
 namespace {
 
-using python::printable;
 using python::type_name;
 
 // Event2D holds columns and rows in 16 bits.
@@ -237,8 +237,8 @@ std::unique_ptr<Scene> builtin_scene(const py::object& name_object, int width, i
     const auto& names = builtin_scene_names();
     if (std::find(names.begin(), names.end(), name) == names.end()) {
         // Most likely a serial given where the scene goes.
-        throw py::value_error("Unknown scene '" + printable(name) + "': the built-in scenes are " +
-                              builtin_scene_list() +
+        throw py::value_error("Unknown scene '" + printable_text(name) +
+                              "': the built-in scenes are " + builtin_scene_list() +
                               "; a serial number goes by keyword: Camera(serial=...)");
     }
     return make_builtin_scene(name, width, height);
