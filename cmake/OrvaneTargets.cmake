@@ -43,14 +43,10 @@ endfunction()
 # An extension module installed at the top of site-packages.
 function(orvane_python_module target)
   pybind11_add_module(${target} ${ARGN})
-  # Every module guards the classes it registers in the same way.
-  target_sources(${target} PRIVATE "${PROJECT_SOURCE_DIR}/binding/bound_class_guards.cpp")
-  target_include_directories(${target} PRIVATE "${PROJECT_SOURCE_DIR}/binding")
-  # Messages show the caller's texts alike in every module.
-  target_link_libraries(${target} PRIVATE OrvaneCommon)
+  # Every module guards the classes it registers, converts values and shows
+  # the caller's texts in messages in the same way.
+  target_link_libraries(${target} PRIVATE OrvaneBinding)
   orvane_warnings(${target})
-  # Conversion errors name the C++ type that was expected.
-  target_compile_definitions(${target} PRIVATE PYBIND11_DETAILED_ERROR_MESSAGES)
   # The modules load the kit libraries they link when they are imported, even
   # before they call into one of them.
   target_link_options(${target} PRIVATE "LINKER:--no-as-needed")

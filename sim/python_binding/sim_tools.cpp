@@ -17,7 +17,7 @@
 
 namespace py = pybind11;
 
-namespace orvane::sim {
+namespace orvane::sim::python {
 
 namespace {
 
@@ -111,7 +111,7 @@ public:
     // tool. Only a sole owner's reference is the holder's to show.
     int traverse(visitproc visit, void* arg) const {
         if (tool_.use_count() == 1) {
-            Py_VISIT(python::internals::python_owner(tool_));
+            Py_VISIT(orvane::python::internals::python_owner(tool_));
         }
         return 0;
     }
@@ -128,7 +128,7 @@ void collect_through_holders(PyHeapTypeObject* heap_type) {
     type->tp_flags |= Py_TPFLAGS_HAVE_GC;
     type->tp_traverse = [](PyObject* self, visitproc visit, void* arg) {
         Py_VISIT(Py_TYPE(self));
-        if (!python::internals::is_holder_constructed(self)) {
+        if (!orvane::python::internals::is_holder_constructed(self)) {
             return 0;
         }
         return py::handle(self).cast<const ToolHolder&>().traverse(visit, arg);
@@ -165,4 +165,4 @@ void register_tools(py::module_& m) {
         .def("tool", &ToolHolder::tool);
 }
 
-}  // namespace orvane::sim
+}  // namespace orvane::sim::python

@@ -28,7 +28,7 @@
 
 namespace py = pybind11;
 
-namespace orvane::sim {
+namespace orvane::sim::python {
 
 namespace {
 
@@ -298,4 +298,4 @@ void register_camera(py::module_& m) {
         .def("file_info", &Camera::file_info);
 }
 
-}  // namespace orvane::sim
+}  // namespace orvane::sim::python
