@@ -4,7 +4,8 @@
 PYTHON ?= python3
 VENV ?= .venv
 BIN := $(VENV)/bin
-BUILD_DEPS := "scikit-build-core>=0.10,<2" "pybind11>=3.0.1,<4"
+# The build requirements as pyproject.toml states them (its [build-system]).
+BUILD_DEPS = $(shell $(PYTHON) .ci/build-requires)
 # Set to a version (e.g. the oldest that pyproject.toml allows) to run against
 # that NumPy instead of the newest one.
 NUMPY_VERSION ?=
@@ -13,7 +14,7 @@ EXTRAS ?= test
 CPP_BUILD := build/cpp
 
 .DEFAULT_GOAL := help
-.PHONY: help tour bench stubs test pytest cpp-test install sanitize-test leak-check hypothesis-long stress \
+.PHONY: help tour bench stubs test typecheck pytest cpp-test install sanitize-test leak-check hypothesis-long stress \
 	memory-check fuzz fuzz-long wheels lint format clean
 
 help: ## List the targets
@@ -35,6 +36,10 @@ stubs: install ## Regenerate the typing stubs in stubs/ from the built modules
 	done
 
 test: pytest cpp-test ## Set everything up and run every test
+
+typecheck: ## Type-check the README's Python blocks and the tour (mypy --strict, pyright)
+	$(MAKE) install EXTRAS=test,plot
+	bash .ci/check-types $(BIN)/python
 
 pytest: install ## Run the Python test suite
 	$(BIN)/python -m pytest
@@ -102,7 +107,7 @@ FUZZ_SECONDS ?= 30
 FUZZ_LONG_SECONDS ?= 1800
 
 fuzz: ## Fuzz the stream format parser and the tool registry, FUZZ_SECONDS each
-	bash tests/fuzz/ensure_libfuzzer.sh
+	@bash tests/fuzz/check_libfuzzer.sh
 	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DORVANE_BUILD_PYTHON=OFF -DORVANE_BUILD_FUZZERS=ON \
 		-DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(FUZZ_BUILD) --parallel

@@ -6,26 +6,18 @@
 #include <utility>
 #include <vector>
 
+#include "pybind11_internals.h"
+
 namespace py = pybind11;
 
 namespace orvane::python {
 
 namespace {
 
-// The framework's entry for calls of every function it binds: a vectorcall
-// from pybind11 3.1 on, positional tuple and keyword dictionary before.
-#if PYBIND11_VERSION_HEX >= 0x03010000
-using Dispatcher = PyObject* (*)(PyObject*, PyObject* const*, size_t, PyObject*);
-#else
-using Dispatcher = PyObject* (*)(PyObject*, PyObject*, PyObject*);
-#endif
+using internals::Dispatcher;
+using internals::Framework;
 
-// The framework's entry for calls of every function it binds.
-struct Framework : py::cpp_function {
-    static constexpr Dispatcher dispatch = &Framework::dispatcher;
-};
-
-std::string class_name(PyTypeObject* type) { return py::detail::get_fully_qualified_tp_name(type); }
+std::string class_name(PyTypeObject* type) { return internals::get_fully_qualified_tp_name(type); }
 
 // The C++ object of a bound object is built by its class's __init__. An
 // object made by __new__ alone, or kept by a subclass's __init__ that stored
@@ -41,11 +33,11 @@ bool is_unbuilt(PyObject* object) {
     }
     // An object that refers to a C++ object owned elsewhere has no holder;
     // only the pointer to its C++ object tells.
-    auto* instance = reinterpret_cast<py::detail::instance*>(object);
+    auto* instance = reinterpret_cast<internals::instance*>(object);
     if (instance->simple_layout) {
         return instance->simple_value_holder[0] == nullptr;
     }
-    for (const auto& part : py::detail::values_and_holders(instance)) {
+    for (const auto& part : internals::values_and_holders(instance)) {
         if (part.value_ptr() == nullptr) {
             return true;
         }
@@ -80,10 +72,10 @@ bool refuse_unbuilt(PyObject* const* arguments, Py_ssize_t count) {
 bool may_construct(PyObject* record, PyObject* self) {
     try {
         auto* scope = reinterpret_cast<PyTypeObject*>(
-            py::detail::function_record_ptr_from_PyObject(record)->scope.ptr());
+            internals::function_record_ptr_from_PyObject(record)->scope.ptr());
         if (self != nullptr && PyObject_TypeCheck(self, scope)) {
-            auto* instance = reinterpret_cast<py::detail::instance*>(self);
-            const auto part = instance->get_value_and_holder(py::detail::get_type_info(scope),
+            auto* instance = reinterpret_cast<internals::instance*>(self);
+            const auto part = instance->get_value_and_holder(internals::get_type_info(scope),
                                                              /*throw_if_missing=*/false);
             const char* fault = nullptr;
             if (part.inst == nullptr) {
@@ -98,7 +90,7 @@ bool may_construct(PyObject* record, PyObject* self) {
             }
         }
     } catch (...) {
-        py::detail::try_translate_exceptions();
+        internals::try_translate_exceptions();
         return false;
     }
     return true;
@@ -106,7 +98,6 @@ bool may_construct(PyObject* record, PyObject* self) {
 
 // A constructor's self is the object it is to build; every other argument,
 // and every argument of any other function, must be built.
-#if PYBIND11_VERSION_HEX >= 0x03010000
 Py_ssize_t argument_count(size_t nargsf, PyObject* kwnames) {
     return PyVectorcall_NARGS(nargsf) + (kwnames != nullptr ? PyTuple_GET_SIZE(kwnames) : 0);
 }
@@ -125,39 +116,11 @@ PyObject* guarded_constructor(PyObject* record, PyObject* const* args, size_t na
                ? Framework::dispatch(record, args, nargsf, kwnames)
                : nullptr;
 }
-#else
-bool refuse_unbuilt(PyObject* args, PyObject* kwargs, Py_ssize_t skip) {
-    const Py_ssize_t count = PyTuple_GET_SIZE(args);
-    if (count > skip && !refuse_unbuilt(PySequence_Fast_ITEMS(args) + skip, count - skip)) {
-        return false;
-    }
-    PyObject* key = nullptr;
-    PyObject* value = nullptr;
-    for (Py_ssize_t position = 0;
-         kwargs != nullptr && PyDict_Next(kwargs, &position, &key, &value) != 0;) {
-        if (!refuse_unbuilt(&value, 1)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-PyObject* guarded_call(PyObject* record, PyObject* args, PyObject* kwargs) {
-    return refuse_unbuilt(args, kwargs, 0) ? Framework::dispatch(record, args, kwargs) : nullptr;
-}
-
-PyObject* guarded_constructor(PyObject* record, PyObject* args, PyObject* kwargs) {
-    PyObject* self = PyTuple_GET_SIZE(args) > 0 ? PyTuple_GET_ITEM(args, 0) : nullptr;
-    return may_construct(record, self) && refuse_unbuilt(args, kwargs, 1)
-               ? Framework::dispatch(record, args, kwargs)
-               : nullptr;
-}
-#endif
 
 // Every call of the function object, whichever way it is reached, goes
 // through its method definition, which its overloads share.
 void guard_dispatch(PyObject* function, Dispatcher guard) {
-    PyMethodDef* definition = reinterpret_cast<PyCFunctionObject*>(function)->m_ml;
+    PyMethodDef* definition = internals::method_definition(function);
     if (reinterpret_cast<Dispatcher>(reinterpret_cast<void (*)()>(definition->ml_meth)) ==
         Framework::dispatch) {
         definition->ml_meth = reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(guard));
@@ -187,7 +150,7 @@ constexpr std::array<void* (*)(std::size_t), sizeof...(Slots)> allocator_pool(
 
 void refuse_unbuilt_conversions(py::handle cls) {
     static constexpr auto pool = allocator_pool(std::make_index_sequence<kAllocatorSlots>());
-    auto* info = py::detail::get_type_info(reinterpret_cast<PyTypeObject*>(cls.ptr()));
+    auto* info = internals::get_type_info(reinterpret_cast<PyTypeObject*>(cls.ptr()));
     if (allocators_used == kAllocatorSlots) {
         py::pybind11_fail("Every allocator slot of the bound class guards is taken");
     }
@@ -200,7 +163,7 @@ void refuse_unbuilt_conversions(py::handle cls) {
 // the argument record it adds for self to methods with argument annotations;
 // the others get the same record here. The framework frees the names of the
 // records, so the name is a copy of its own.
-void refuse_none_as_self(py::detail::function_record* record) {
+void refuse_none_as_self(internals::function_record* record) {
     for (; record != nullptr; record = record->next) {
         if (record->is_method && record->args.empty()) {
             record->args.emplace_back(strdup("self"), nullptr, py::handle(), /*convert=*/true,
@@ -210,12 +173,12 @@ void refuse_none_as_self(py::detail::function_record* record) {
 }
 
 void guard_function(py::handle value) {
-    const py::handle function = py::detail::get_function(value);
+    const py::handle function = internals::get_function(value);
     if (!function || !PyCFunction_Check(function.ptr())) {
         return;
     }
     auto* record =
-        py::detail::function_record_ptr_from_PyObject(PyCFunction_GET_SELF(function.ptr()));
+        internals::function_record_ptr_from_PyObject(PyCFunction_GET_SELF(function.ptr()));
     if (record == nullptr) {
         return;
     }
@@ -236,7 +199,7 @@ void guard_function(py::handle value) {
 // interpreter keeps calling the class's allocator directly.
 void give_own_new(py::handle cls) {
     const py::object inherited = cls.attr("__new__");
-    PyMethodDef* definition = reinterpret_cast<PyCFunctionObject*>(inherited.ptr())->m_ml;
+    PyMethodDef* definition = internals::method_definition(inherited.ptr());
     auto own = py::reinterpret_steal<py::object>(PyCFunction_NewEx(definition, cls.ptr(), nullptr));
     if (!own) {
         throw py::error_already_set();
@@ -256,8 +219,8 @@ void refuse_foreign_class_assignment(py::handle cls) {
         [](py::handle self, py::handle new_class) {
             auto* now = Py_TYPE(self.ptr());
             if (!PyType_Check(new_class.ptr()) ||
-                py::detail::all_type_info(reinterpret_cast<PyTypeObject*>(new_class.ptr())) !=
-                    py::detail::all_type_info(now)) {
+                internals::all_type_info(reinterpret_cast<PyTypeObject*>(new_class.ptr())) !=
+                    internals::all_type_info(now)) {
                 throw py::type_error("cannot change the class of an object of class " +
                                      class_name(now) + " to " +
                                      py::repr(new_class).cast<std::string>() +
@@ -271,15 +234,16 @@ void refuse_foreign_class_assignment(py::handle cls) {
         reinterpret_cast<PyObject*>(&PyProperty_Type), get_class.ptr(), set_class.ptr(), nullptr));
     // Set on the class itself, the name would change the class's own class.
     auto* type = reinterpret_cast<PyTypeObject*>(cls.ptr());
-    if (!property || PyDict_SetItemString(type->tp_dict, "__class__", property.ptr()) != 0) {
+    if (!property ||
+        PyDict_SetItemString(internals::class_namespace(type), "__class__", property.ptr()) != 0) {
         throw py::error_already_set();
     }
     PyType_Modified(type);
 }
 
 void guard_class(py::handle cls) {
-    const auto members =
-        py::reinterpret_borrow<py::dict>(reinterpret_cast<PyTypeObject*>(cls.ptr())->tp_dict);
+    const auto members = py::reinterpret_borrow<py::dict>(
+        internals::class_namespace(reinterpret_cast<PyTypeObject*>(cls.ptr())));
     for (const auto member : members) {
         const py::handle value = member.second;
         if (PyObject_TypeCheck(value.ptr(), &PyProperty_Type)) {
@@ -299,12 +263,10 @@ void guard_class(py::handle cls) {
 
 void guard_bound_classes(py::module_& module) {
     std::vector<py::handle> classes;
-    const auto& internals = py::detail::get_internals();
-    bound_metaclass = internals.default_metaclass;
-    const auto& registered = internals.registered_types_py;
+    bound_metaclass = internals::bound_metaclass();
     for (const auto item : py::reinterpret_borrow<py::dict>(module.attr("__dict__"))) {
         if (PyType_Check(item.second.ptr()) &&
-            registered.count(reinterpret_cast<PyTypeObject*>(item.second.ptr())) != 0) {
+            internals::is_registered_class(reinterpret_cast<PyTypeObject*>(item.second.ptr()))) {
             classes.push_back(item.second);
         } else {
             guard_function(item.second);

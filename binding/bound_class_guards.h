@@ -11,7 +11,7 @@ namespace orvane::python {
 // that already holds a C++ object (or one of another class), and pickling
 // with protocol 0 or 1. Each then raises TypeError. Call it once every class
 // is registered. The framework offers no public hook for any of these, so
-// the guards reach into its detail namespace.
+// the guards reach into its internals (see pybind11_internals.h).
 void guard_bound_classes(pybind11::module_& module);
 
 }  // namespace orvane::python

@@ -43,12 +43,10 @@ endfunction()
 # An extension module installed at the top of site-packages.
 function(orvane_python_module target)
   pybind11_add_module(${target} ${ARGN})
-  # Every module guards the classes it registers in the same way.
-  target_sources(${target} PRIVATE "${PROJECT_SOURCE_DIR}/binding/bound_class_guards.cpp")
-  target_include_directories(${target} PRIVATE "${PROJECT_SOURCE_DIR}/binding")
+  # Every module guards the classes it registers, converts values and shows
+  # the caller's texts in messages in the same way.
+  target_link_libraries(${target} PRIVATE OrvaneBinding)
   orvane_warnings(${target})
-  # Conversion errors name the C++ type that was expected.
-  target_compile_definitions(${target} PRIVATE PYBIND11_DETAILED_ERROR_MESSAGES)
   # The modules load the kit libraries they link when they are imported, even
   # before they call into one of them.
   target_link_options(${target} PRIVATE "LINKER:--no-as-needed")
@@ -59,4 +57,20 @@ function(orvane_python_module target)
   install(FILES "${PROJECT_SOURCE_DIR}/stubs/${target}.pyi" DESTINATION "${target}-stubs"
           RENAME __init__.pyi)
   install(FILES "${PROJECT_SOURCE_DIR}/stubs/py.typed" DESTINATION "${target}-stubs")
+endfunction()
+
+# The bindings reach into pybind11's internals, so they build only against
+# the pybind11 releases pyproject.toml's build requirements allow (the range
+# binding/pybind11_internals.h holds too).
+function(orvane_check_pybind11_version)
+  file(READ "${PROJECT_SOURCE_DIR}/pyproject.toml" project_file)
+  if(NOT project_file MATCHES "\"pybind11>=([0-9.]+),<([0-9.]+)\"")
+    message(FATAL_ERROR "pyproject.toml states no pybind11>=X,<Y build requirement")
+  endif()
+  set(lowest "${CMAKE_MATCH_1}")
+  set(below "${CMAKE_MATCH_2}")
+  if(pybind11_VERSION VERSION_LESS lowest OR NOT pybind11_VERSION VERSION_LESS below)
+    message(FATAL_ERROR "pybind11 ${pybind11_VERSION} found; the bindings are tested only with "
+                        "pybind11>=${lowest},<${below}")
+  endif()
 endfunction()

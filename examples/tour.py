@@ -6,18 +6,27 @@ draws what the emulated sensor sees into PICTURE (tour.png by default).
 
 import sys
 from pathlib import Path
+from typing import Any
 
 import numpy as np
+import numpy.typing as npt
 import orvane_base_py as base
 import orvane_hal_py as hal
 import orvane_sim_py as sim
 
 
-def section(title):
+def section(title: str) -> None:
     print(f"\n== {title} ==", flush=True)
 
 
-def describe_camera(camera):
+def tool_of(camera: sim.Camera, tool_type: hal.ToolType) -> hal.CameraTool:
+    """The camera's tool of `tool_type` (Camera.tool gives None for one it lacks)."""
+    tool = camera.tool(tool_type)
+    assert tool is not None
+    return tool
+
+
+def describe_camera(camera: sim.Camera) -> None:
     section("Camera description")
     print(camera.description())
     made = hal.CameraDescription()
@@ -26,14 +35,17 @@ def describe_camera(camera):
     print("CAMERA_TYPE members:", list(hal.CAMERA_TYPE.__members__))
 
 
-def stream_the_sensor(camera):
+def stream_the_sensor(camera: sim.Camera) -> None:
     section("Streaming the emulated sensor")
     print(repr(camera))
-    camera.tool(hal.TRIGGER_IN).set_param("enable", True)
+    tool_of(camera, hal.TRIGGER_IN).set_param("enable", True)
+    slices = []
     for events, triggers in camera.stream(10_000, 50_000):
         on = np.count_nonzero(events["polarity"])
         edges = triggers["timestamp"].tolist()
         print(f"up to {camera.clock_us:>5} us: {len(events):>6} events ({on} ON), edges at {edges}")
+        slices.append(events)
+    events = slices[-1]
     print("fields:", events.dtype.names, "bytes per event:", events.dtype.itemsize)
     print("read in C++ from the first element:", sim.event2d_fields(events[0]))
     print(repr(camera))
@@ -43,7 +55,7 @@ def stream_the_sensor(camera):
     print("as (x, y, t, p) with signed polarity:", xytp[:3].tolist())
 
 
-def show_test_patterns(camera):
+def show_test_patterns(camera: sim.Camera) -> None:
     section("Test patterns, unrelated to the scene: events(n) and triggers(n)")
     print(camera.events(5))
     event = sim.event2d(3, 4, 1, 5000)
@@ -51,7 +63,7 @@ def show_test_patterns(camera):
     print(camera.triggers(3))
 
 
-def parse_stream_format(camera):
+def parse_stream_format(camera: sim.Camera) -> None:
     section("Raw event stream format")
     fmt = camera.stream_format()
     print(fmt.get_encoding_type_str(), fmt.get_encoding_type())
@@ -60,7 +72,7 @@ def parse_stream_format(camera):
     print("has bits:", custom.contains("bits"), "has depth:", custom.contains("depth"))
 
 
-def draw_aps_frame(camera):
+def draw_aps_frame(camera: sim.Camera) -> None:
     section("APS frames and their NumPy view")
     frame = base.ApsFrame(8, 4, 100, 200)
     pixels = frame.data_numpy()
@@ -75,7 +87,7 @@ def draw_aps_frame(camera):
     print("simulated frame", test_pattern.shape, "top-right pixel", test_pattern[0, -1])
 
 
-def show_records(camera):
+def show_records(camera: sim.Camera) -> None:
     section("Calibration and recording records")
     calibration = camera.calibration()
     print(calibration)
@@ -85,7 +97,7 @@ def show_records(camera):
     print(info, "events handed out:", info.max_events, "up to", info.end_timestamp, "us")
 
 
-def log_at_each_level():
+def log_at_each_level() -> None:
     section("Logging through the kit's logger")
     logger = base.getLogger()
     logger.setLogLevel(base.TRACE)
@@ -95,7 +107,7 @@ def log_at_each_level():
     logger.setLogLevel(base.INFO)
 
 
-def show_tools(camera):
+def show_tools(camera: sim.Camera) -> None:
     section("Camera tools")
     for tool in camera.tools():
         print(f"\n{type(tool).__name__}")
@@ -107,11 +119,11 @@ def show_tools(camera):
             print(f"  {name:<16} {kind:<6} value={value!r:<14} {record}")
 
     section("Reading and setting tool parameters")
-    roi = camera.tool(hal.ROI)
-    for name, value in [("x", 320), ("x_width", 640), ("mode", "RONI"), ("enable", True)]:
-        print(f"ROI.set_param({name!r}, {value!r}) -> {roi.set_param(name, value)}")
+    roi = tool_of(camera, hal.ROI)
+    for name, setting in [("x", 320), ("x_width", 640), ("mode", "RONI"), ("enable", True)]:
+        print(f"ROI.set_param({name!r}, {setting!r}) -> {roi.set_param(name, setting)}")
     print("ROI x, mode:", roi.get_param("x"), roi.get_param("mode"))
-    erc = camera.tool(hal.EVENT_RATE_CONTROL)
+    erc = tool_of(camera, hal.EVENT_RATE_CONTROL)
     print("ERC.set_param('max_event_rate', 5000000) ->", erc.set_param("max_event_rate", 5000000))
     print("ERC max_event_rate:", erc.get_param("max_event_rate"))
 
@@ -138,24 +150,30 @@ def show_tools(camera):
 class ExposureTool(hal.CameraTool):
     """A tool implemented in Python: it describes one INT parameter."""
 
-    def __init__(self):
+    def __init__(self) -> None:
         super().__init__("")
 
-    def getToolInfo(self):
+    def getToolInfo(self) -> hal.ToolInfo:
         info = hal.ToolInfo()
         info.tool_type, info.description = hal.APS_CTRL, "Exposure of the APS frames"
         info.parameter_names = ["exposure"]
         return info
 
-    def getAllParamInfo(self):
+    def getAllParamInfo(self) -> dict[str, hal.BasicParameterInfo]:
         basic = hal.BasicParameterInfo()
         basic.name, basic.type = "exposure", hal.ToolParameterType.INT
         return {"exposure": basic}
 
-    def getParamInfo(self, name, info):
+    def getParamInfo(self, name: str, info: hal.IntParameterInfo) -> bool:
         info.min, info.max, info.unit = 10, 100_000, "us"
+        info.default_value = 1_000
         return name == "exposure"
 
+
+Events = npt.NDArray[np.void]
+ToolValues = dict[tuple[hal.ToolType, str], Any]
+FloatImage = npt.NDArray[np.float64]
+ByteImage = npt.NDArray[np.uint8]
 
 # The stretch of the bar scene that every configuration of the emulator reads.
 READ_US = 20_000
@@ -163,28 +181,29 @@ ROI_WINDOW = {"x": 160, "y": 180, "x_width": 640, "y_height": 360}
 ROI_LABEL = "ROI 640 x 360 at (160, 180)"
 
 
-def read_bar(tool_values):
+def read_bar(tool_values: ToolValues) -> tuple[sim.Camera, Events]:
     """A new camera on the bar scene, its tools set as given, read for READ_US."""
     camera = sim.Camera("bar", seed=0)
     camera.read(300_000)  # the bar reaches the middle of the sensor
     for (tool_type, name), value in tool_values.items():
-        camera.tool(tool_type).set_param(name, value)
+        tool_of(camera, tool_type).set_param(name, value)
     events, _ = camera.read(READ_US)
     return camera, events
 
 
-def accumulated(events, camera):
+def accumulated(events: Events, camera: sim.Camera) -> FloatImage:
     """Events summed per pixel: +1 for each ON event, -1 for each OFF event."""
     image = np.zeros((camera.frame().height(), camera.frame().width()))
     np.add.at(image, (events["y"], events["x"]), 2.0 * events["polarity"] - 1)
     return image
 
 
-def draw(picture, before, after, frame):
+def draw(picture: str, before: FloatImage, after: FloatImage, frame: ByteImage) -> None:
     import matplotlib
 
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
+    from matplotlib.patches import Rectangle
 
     figure, axes = plt.subplots(1, 3, figsize=(12, 2.6), dpi=80)
     panels = [
@@ -198,13 +217,13 @@ def draw(picture, before, after, frame):
         axis.set_title(title, fontsize=10)
         axis.set_axis_off()
     window = (ROI_WINDOW["x"], ROI_WINDOW["y"]), ROI_WINDOW["x_width"], ROI_WINDOW["y_height"]
-    axes[1].add_patch(plt.Rectangle(*window, fill=False, linestyle="--", edgecolor="black"))
+    axes[1].add_patch(Rectangle(*window, fill=False, linestyle="--", edgecolor="black"))
     figure.tight_layout()
     figure.savefig(picture)
     print("picture saved to", picture)
 
 
-def emulate_a_sensor(picture):
+def emulate_a_sensor(picture: str) -> None:
     section("An emulated sensor watching a moving bar")
     roi = {(hal.ROI, name): value for name, value in ROI_WINDOW.items()}
     configurations = {
@@ -233,14 +252,14 @@ def emulate_a_sensor(picture):
     draw(picture, accumulated(before, camera), accumulated(after, camera), frame)
 
 
-def step_camera(low, high):
+def step_camera(low: int, high: int) -> sim.Camera:
     """Every pixel of a 64 x 48 sensor steps from grey `low` to `high` at 10 ms."""
     frames = np.full((3, 48, 64), low, np.uint8)
     frames[2] = high
     return sim.Camera(scene=frames, frame_times_us=[0, 10_000, 10_001], seed=1)
 
 
-def first_event_lags(events):
+def first_event_lags(events: npt.NDArray[np.void]) -> npt.NDArray[np.int64]:
     """Each pixel's first ON event after the step at 10 ms, in microseconds after it."""
     after = events[(events["timestamp"] > 10_000) & (events["polarity"] == 1)]
     pixels = after["y"].astype(np.int64) * 64 + after["x"]
@@ -248,7 +267,12 @@ def first_event_lags(events):
     return after["timestamp"][first].astype(np.int64) - 10_000
 
 
-def draw_pixel(picture, steps, noise, flash):
+def draw_pixel(
+    picture: str,
+    steps: dict[str, npt.NDArray[np.int64]],
+    noise: npt.NDArray[np.float64],
+    flash: npt.NDArray[np.int64],
+) -> None:
     import matplotlib
 
     matplotlib.use("Agg")
@@ -274,7 +298,7 @@ def draw_pixel(picture, steps, noise, flash):
     print("picture saved to", picture)
 
 
-def show_the_realistic_pixel(picture):
+def show_the_realistic_pixel(picture: str) -> None:
     section("The realistic pixel: lag, noise and the readout")
     steps = {}
     for label, (low, high) in {"grey 0 to 3": (0, 3), "grey 100 to 200": (100, 200)}.items():
@@ -305,7 +329,7 @@ def show_the_realistic_pixel(picture):
     draw_pixel(picture, steps, noise, per_us)
 
 
-def main(picture):
+def main(picture: str) -> None:
     camera = sim.Camera("bar")
     stream_the_sensor(camera)
     describe_camera(camera)

@@ -113,9 +113,9 @@ class CameraTool:
         ...
     def get_all_param_info(self) -> dict[str, BasicParameterInfo]:
         ...
-    def get_param(self, arg0: str) -> tuple:
+    def get_param(self, arg0: str) -> tuple[bool, int | float | bool | str | None]:
         ...
-    def get_param_info(self, arg0: str) -> tuple:
+    def get_param_info(self, arg0: str) -> tuple[bool, orvane_hal_py.IntParameterInfo | orvane_hal_py.FloatParameterInfo | orvane_hal_py.BoolParameterInfo | orvane_hal_py.EnumParameterInfo | orvane_hal_py.StringParameterInfo | None]:
         ...
     def get_tool_info(self) -> ToolInfo:
         ...
@@ -133,11 +133,11 @@ class CameraToolBasePrivate:
         """
         Get all the parameter information.
         """
-    def get_param(self, name: str) -> tuple:
+    def get_param(self, name: str) -> tuple[bool, int | float | bool | str | None]:
         """
         Get the value of a parameter.
         """
-    def get_param_info(self, name: str) -> tuple:
+    def get_param_info(self, name: str) -> tuple[bool, orvane_hal_py.IntParameterInfo | orvane_hal_py.FloatParameterInfo | orvane_hal_py.BoolParameterInfo | orvane_hal_py.EnumParameterInfo | orvane_hal_py.StringParameterInfo | None]:
         """
         Get the detailed information of a parameter.
         """

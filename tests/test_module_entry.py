@@ -1,5 +1,6 @@
 import importlib
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -10,6 +11,8 @@ import orvane_hal_py
 import orvane_sim_py
 import pytest
 from conftest import run_in_child
+
+ROOT = Path(__file__).resolve().parents[1]
 
 
 def registered_names(module):
@@ -257,3 +260,16 @@ except Exception as error:
 """
     child = run_in_child(script, timeout=60)
     assert f"module {name} does not support loading in subinterpreters" in child.stdout
+
+
+def test_pybind11_range_is_the_same_where_required_and_where_enforced():
+    pin = re.search(
+        r'"pybind11>=(\d+)\.(\d+),<(\d+)\.(\d+)"', (ROOT / "pyproject.toml").read_text()
+    )
+    header = (ROOT / "binding" / "pybind11_internals.h").read_text()
+    bounds = re.findall(r"#define ORVANE_PYBIND11_TESTED_(?:FROM|BELOW) 0x([0-9a-fA-F]{8})", header)
+    assert pin is not None
+    assert len(bounds) == 2
+    versions = [(int(bound, 16) >> 24, (int(bound, 16) >> 16) & 0xFF) for bound in bounds]
+    assert versions == [(int(pin[1]), int(pin[2])), (int(pin[3]), int(pin[4]))]
+    assert f"pybind11>={pin[1]}.{pin[2]},<{pin[3]}.{pin[4]}" in header

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "ApsFrame.h"
+#include "pybind11_internals.h"
 
 namespace orvane::python {
 
@@ -40,11 +41,4 @@ FrameHolder shared_copy(const ApsFrame& source);
 
 }  // namespace orvane::python
 
-namespace pybind11::detail {
-
-template <>
-struct handle_type_name<orvane::python::Buffer> {
-    static constexpr auto name = const_name("typing_extensions.Buffer");
-};
-
-}  // namespace pybind11::detail
+ORVANE_TYPE_HINT(orvane::python::Buffer, "typing_extensions.Buffer");

@@ -19,6 +19,7 @@
 #include "LogLevelType.h"
 #include "Logger.h"
 #include "MatrixData.h"
+#include "PrintableText.h"
 #include "frame_holder.h"
 #include "python_values.h"
 
@@ -132,11 +133,11 @@ std::map<std::string, MatrixData> affine_matrices_from(const py::handle& value) 
     for (const auto item : py::reinterpret_borrow<py::dict>(value)) {
         std::string name = text_from(item.first, what + " key");
         if (!py::isinstance<MatrixData>(item.second)) {
-            throw py::type_error(what + "['" + printable(name) + "'] must be a MatrixData, not " +
-                                 type_name(item.second));
+            throw py::type_error(what + "['" + printable_text(name) +
+                                 "'] must be a MatrixData, not " + type_name(item.second));
         }
         if (!matrices.emplace(name, item.second.cast<const MatrixData&>()).second) {
-            throw py::value_error(what + " names '" + printable(name) + "' twice");
+            throw py::value_error(what + " names '" + printable_text(name) + "' twice");
         }
     }
     return matrices;

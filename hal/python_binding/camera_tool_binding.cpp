@@ -1,10 +1,13 @@
 #include "camera_tool_binding.h"
 
 #include <pybind11/stl.h>
+#include <pybind11/typing.h>
 
 #include <string>
+#include <tuple>
 
 #include "CameraTool.h"
+#include "ParameterKinds.h"
 #include "ToolInfo.h"
 #include "ToolType.h"
 #include "camera/tools/CameraToolPrivate.h"
@@ -43,6 +46,19 @@ std::string describe_tool(const ToolInfo& info) {
 // parameter's kind there and calls the matching typed operation through the
 // tool's virtual table.
 
+template <typename Kinds>
+struct RecordUnion;
+template <typename... Kinds>
+struct RecordUnion<std::tuple<Kinds...>> {
+    using type = py::typing::Union<typename Kinds::RecordType...>;
+};
+
+// (found, record) and (found, value), typed for the stubs.
+using ParamInfoResult =
+    py::typing::Tuple<bool, py::typing::Optional<RecordUnion<ParameterKinds>::type>>;
+using ParamResult =
+    py::typing::Tuple<bool, py::typing::Optional<py::typing::Union<int, float, bool, py::str>>>;
+
 template <typename Record>
 py::tuple typed_param_info(CameraTool& tool, const std::string& name) {
     Record record;
@@ -50,25 +66,18 @@ py::tuple typed_param_info(CameraTool& tool, const std::string& name) {
     return py::make_tuple(ok, py::cast(std::move(record)));
 }
 
-py::tuple get_param_info(CameraTool& tool, const ParameterInfoMap& params,
-                         const std::string& name) {
+ParamInfoResult get_param_info(CameraTool& tool, const ParameterInfoMap& params,
+                               const std::string& name) {
     const auto found = params.find(name);
     if (found == params.end()) {
         return py::make_tuple(false, py::none());
     }
-    switch (found->second.type) {
-        case ToolParameterType::INT:
-            return typed_param_info<IntParameterInfo>(tool, name);
-        case ToolParameterType::FLOAT:
-            return typed_param_info<FloatParameterInfo>(tool, name);
-        case ToolParameterType::BOOL:
-            return typed_param_info<BoolParameterInfo>(tool, name);
-        case ToolParameterType::STRING:
-            return typed_param_info<StringParameterInfo>(tool, name);
-        case ToolParameterType::ENUM:
-            return typed_param_info<EnumParameterInfo>(tool, name);
-    }
-    return py::tuple();
+    return visit_parameter_kind(
+        found->second.type,
+        [&](auto kind) {
+            return typed_param_info<typename decltype(kind)::RecordType>(tool, name);
+        },
+        py::tuple());
 }
 
 template <typename Value>
@@ -78,23 +87,15 @@ py::tuple typed_param(CameraTool& tool, const std::string& name) {
     return py::make_tuple(ok, value);
 }
 
-py::tuple get_param(CameraTool& tool, const ParameterInfoMap& params, const std::string& name) {
+ParamResult get_param(CameraTool& tool, const ParameterInfoMap& params, const std::string& name) {
     const auto found = params.find(name);
     if (found == params.end()) {
         return py::make_tuple(false, py::none());
     }
-    switch (found->second.type) {
-        case ToolParameterType::INT:
-            return typed_param<int>(tool, name);
-        case ToolParameterType::FLOAT:
-            return typed_param<float>(tool, name);
-        case ToolParameterType::BOOL:
-            return typed_param<bool>(tool, name);
-        case ToolParameterType::STRING:
-        case ToolParameterType::ENUM:
-            return typed_param<std::string>(tool, name);
-    }
-    return py::tuple();
+    return visit_parameter_kind(
+        found->second.type,
+        [&](auto kind) { return typed_param<typename decltype(kind)::ValueType>(tool, name); },
+        py::tuple());
 }
 
 // The value is converted before the tool is called, so a value of the wrong
@@ -107,18 +108,12 @@ bool set_param(CameraTool& tool, const ParameterInfoMap& params, const std::stri
                            "Parameter %s not found", name.c_str());
         return false;
     }
-    switch (found->second.type) {
-        case ToolParameterType::INT:
-            return tool.setParam(name, value.cast<int>());
-        case ToolParameterType::FLOAT:
-            return tool.setParam(name, value.cast<float>());
-        case ToolParameterType::BOOL:
-            return tool.setParam(name, value.cast<bool>());
-        case ToolParameterType::STRING:
-        case ToolParameterType::ENUM:
-            return tool.setParam(name, value.cast<std::string>());
-    }
-    return false;
+    return visit_parameter_kind(
+        found->second.type,
+        [&](auto kind) {
+            return tool.setParam(name, value.cast<typename decltype(kind)::ValueType>());
+        },
+        false);
 }
 
 void register_tool_type_and_info(py::module_& m) {

@@ -5,6 +5,8 @@
 #include <typeinfo>
 #include <vector>
 
+#include "pybind11_internals.h"
+
 namespace py = pybind11;
 
 namespace orvane::python {
@@ -27,10 +29,12 @@ bool is_running(const CameraTool* tool, std::string_view name) {
 }
 
 // The attribute `name` of the tool's Python object if it is a Python
-// function (bound to the object or not), else nothing.
+// function (bound to the object or not), else nothing. py::get_override
+// would raise on an attribute that is not callable and remembers a class
+// without an override for good, so the lookup is this module's own.
 py::object python_function(const CameraTool* tool, const char* name) {
     const py::handle self =
-        py::detail::get_object_handle(tool, py::detail::get_type_info(typeid(CameraTool)));
+        internals::get_object_handle(tool, internals::get_type_info(typeid(CameraTool)));
     if (!self) {
         return py::object();
     }

@@ -10,23 +10,6 @@ namespace orvane {
 
 namespace {
 
-// The `detail` alternative that holds the record of kind `type`.
-std::size_t record_index(ToolParameterType type) {
-    switch (type) {
-        case ToolParameterType::INT:
-            return 0;
-        case ToolParameterType::FLOAT:
-            return 1;
-        case ToolParameterType::BOOL:
-            return 2;
-        case ToolParameterType::ENUM:
-            return 3;
-        case ToolParameterType::STRING:
-            return 4;
-    }
-    return std::variant_npos;
-}
-
 struct DefaultValue {
     ToolBackend::Value operator()(const IntParameterInfo& info) const { return info.default_value; }
     ToolBackend::Value operator()(const FloatParameterInfo& info) const {
@@ -58,7 +41,7 @@ CameraToolRegisterWithCallback::~CameraToolRegisterWithCallback() = default;
 
 void CameraToolRegisterWithCallback::addParameter(const ParameterEntry& entry) {
     const std::string key = param_prefix + entry.info.name;
-    if (entry.detail.index() != record_index(entry.info.type)) {
+    if (entry.detail.index() != parameter_kind_index(entry.info.type)) {
         throw std::invalid_argument("Parameter " + printable_text(key) + " is declared " +
                                     ToolParameterTypeToString(entry.info.type) +
                                     " but its record is of another kind");

@@ -1,7 +1,7 @@
 #include "camera/tools/ToolFactory.h"
 
+#include <algorithm>
 #include <functional>
-#include <map>
 #include <stdexcept>
 
 #include "DefaultParameters.h"
@@ -97,42 +97,53 @@ std::shared_ptr<CameraTool> same_tool(const std::string& prefix, const Parameter
 }
 
 struct ToolKind {
+    std::string name;
     std::function<Parameters(SensorSize)> defaults;
     MakeTool make;
 };
 
-const std::map<std::string, ToolKind>& tool_kinds() {
-    static const std::map<std::string, ToolKind> kinds = {
-        {"Biases", {same_defaults<default_bias_parameters>, same_tool<build<Imx636Biases>>}},
-        {"TriggerIn",
-         {same_defaults<default_trigger_in_parameters>, same_tool<build_listed<Imx636TriggerIn>>}},
-        {"AntiFlicker",
-         {same_defaults<default_anti_flicker_parameters>, same_tool<make_anti_flicker>}},
-        {"EventRateControl",
-         {same_defaults<default_event_rate_control_parameters>,
-          same_tool<make_event_rate_control>}},
-        {"EventTrailFilter",
-         {same_defaults<default_event_trail_filter_parameters>,
-          same_tool<make_event_trail_filter>}},
-        {"ROI", {default_roi_parameters, make_roi}},
+const std::vector<ToolKind>& tool_kinds() {
+    static const std::vector<ToolKind> kinds = {
+        {"Biases", same_defaults<default_bias_parameters>, same_tool<build<Imx636Biases>>},
+        {"TriggerIn", same_defaults<default_trigger_in_parameters>,
+         same_tool<build_listed<Imx636TriggerIn>>},
+        {"AntiFlicker", same_defaults<default_anti_flicker_parameters>,
+         same_tool<make_anti_flicker>},
+        {"EventRateControl", same_defaults<default_event_rate_control_parameters>,
+         same_tool<make_event_rate_control>},
+        {"EventTrailFilter", same_defaults<default_event_trail_filter_parameters>,
+         same_tool<make_event_trail_filter>},
+        {"ROI", default_roi_parameters, make_roi},
     };
     return kinds;
 }
 
 const ToolKind& tool_kind(const std::string& kind) {
-    const auto found = tool_kinds().find(kind);
-    if (found == tool_kinds().end()) {
-        throw std::invalid_argument(
-            "Unknown tool kind '" + printable_text(kind) +
-            "'; expected one of Biases, TriggerIn, AntiFlicker, EventRateControl, "
-            "EventTrailFilter, ROI");
+    const auto& kinds = tool_kinds();
+    const auto found = std::find_if(kinds.begin(), kinds.end(),
+                                    [&](const ToolKind& known) { return known.name == kind; });
+    if (found == kinds.end()) {
+        std::string names;
+        for (const auto& known : kinds) {
+            names += (names.empty() ? "" : ", ") + known.name;
+        }
+        throw std::invalid_argument("Unknown tool kind '" + printable_text(kind) +
+                                    "'; expected one of " + names);
     }
-    return found->second;
+    return *found;
 }
 
 }  // namespace
 
 std::shared_ptr<RegisterBank> make_register_bank() { return std::make_shared<RegisterBank>(); }
+
+std::vector<std::string> imx636_tool_kinds() {
+    std::vector<std::string> names;
+    for (const auto& kind : tool_kinds()) {
+        names.push_back(kind.name);
+    }
+    return names;
+}
 
 std::vector<ParameterEntry> default_parameters(const std::string& kind, SensorSize sensor) {
     return tool_kind(kind).defaults(sensor);

@@ -7,6 +7,7 @@
 
 #include "CameraTool.h"
 #include "OrvaneExport.h"
+#include "ParameterKinds.h"
 #include "ToolParameterInfo.h"
 #include "camera/tools/ToolLogger.h"
 
@@ -16,9 +17,7 @@ namespace orvane {
 // that `info.type` names.
 struct ParameterEntry {
     BasicParameterInfo info;
-    std::variant<IntParameterInfo, FloatParameterInfo, BoolParameterInfo, EnumParameterInfo,
-                 StringParameterInfo>
-        detail;
+    ParameterRecord detail;
 };
 
 // A tool with a fixed set of named, typed parameters kept in a registry keyed

@@ -21,10 +21,13 @@ struct SensorSize {
 // A fresh bank of camera registers, to be shared by the tools of one camera.
 ORVANE_EXPORT std::shared_ptr<RegisterBank> make_register_bank();
 
+// The kinds of IMX636 tool: "Biases", "TriggerIn", "AntiFlicker",
+// "EventRateControl", "EventTrailFilter", "ROI", in the order messages name them.
+ORVANE_EXPORT std::vector<std::string> imx636_tool_kinds();
+
 // The parameter set an IMX636 tool of `kind` starts with, on a sensor of
 // `sensor`'s size (the ROI's window ranges and defaults cover it). `kind` is
-// one of "Biases", "TriggerIn", "AntiFlicker", "EventRateControl",
-// "EventTrailFilter", "ROI"; any other throws std::invalid_argument.
+// one of imx636_tool_kinds(); any other throws std::invalid_argument.
 ORVANE_EXPORT std::vector<ParameterEntry> default_parameters(const std::string& kind,
                                                              SensorSize sensor = {});
 

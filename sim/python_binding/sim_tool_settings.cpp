@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace orvane::sim {
+namespace orvane::sim::python {
 
 namespace {
 
@@ -98,4 +98,4 @@ ToolSettings read_tool_settings(const std::vector<std::shared_ptr<CameraTool>>& 
     return settings;
 }
 
-}  // namespace orvane::sim
+}  // namespace orvane::sim::python

@@ -14,8 +14,8 @@ namespace py = pybind11;
 PYBIND11_MODULE(orvane_sim_py, m, py::multiple_interpreters::not_supported()) {
     py::module_::import("orvane_hal_py");
     py::module_::import("orvane_base_py");
-    orvane::sim::register_events(m);
-    orvane::sim::register_tools(m);
-    orvane::sim::register_camera(m);
+    orvane::sim::python::register_events(m);
+    orvane::sim::python::register_tools(m);
+    orvane::sim::python::register_camera(m);
     orvane::python::guard_bound_classes(m);
 }

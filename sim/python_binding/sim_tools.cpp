@@ -2,45 +2,26 @@
 
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <tuple>
 #include <utility>
 
+#include "PrintableText.h"
 #include "calls_in_flight.h"
 #include "camera/tools/CameraToolRegisterWithCallback.h"
 #include "camera/tools/ToolFactory.h"
-#include "python_owner.h"
+#include "pybind11_internals.h"
 #include "thread_call.h"
 
 namespace py = pybind11;
 
-namespace orvane::sim {
+namespace orvane::sim::python {
 
 namespace {
 
 using ParameterDeclaration = std::tuple<std::string, std::string, py::object>;
-
-// A name for an exception message: decoded as UTF-8, with NUL and the bytes
-// that are not UTF-8 shown as \xnn, so that the message itself stays text.
-std::string printable(const std::string& name) {
-    const auto decoded = py::reinterpret_steal<py::str>(PyUnicode_DecodeUTF8(
-        name.data(), static_cast<Py_ssize_t>(name.size()), "backslashreplace"));
-    if (!decoded) {
-        throw py::error_already_set();
-    }
-    return decoded.attr("replace")(py::str("\0", 1), "\\x00").cast<std::string>();
-}
-
-template <typename Record>
-bool take_record(const py::object& record, ToolParameterType type, ParameterEntry& entry) {
-    if (!py::isinstance<Record>(record)) {
-        return false;
-    }
-    entry.info.type = type;
-    entry.detail = record.cast<Record>();
-    return true;
-}
 
 // The record's class decides the parameter's kind.
 ParameterEntry to_entry(const ParameterDeclaration& declaration) {
@@ -48,14 +29,19 @@ ParameterEntry to_entry(const ParameterDeclaration& declaration) {
     ParameterEntry entry;
     entry.info.name = name;
     entry.info.description = description;
-    if (take_record<IntParameterInfo>(record, ToolParameterType::INT, entry) ||
-        take_record<FloatParameterInfo>(record, ToolParameterType::FLOAT, entry) ||
-        take_record<BoolParameterInfo>(record, ToolParameterType::BOOL, entry) ||
-        take_record<EnumParameterInfo>(record, ToolParameterType::ENUM, entry) ||
-        take_record<StringParameterInfo>(record, ToolParameterType::STRING, entry)) {
+    const bool taken = any_parameter_kind([&](auto kind) {
+        using Record = typename decltype(kind)::RecordType;
+        if (!py::isinstance<Record>(record)) {
+            return false;
+        }
+        entry.info.type = kind.type;
+        entry.detail = record.cast<Record>();
+        return true;
+    });
+    if (taken) {
         return entry;
     }
-    throw py::type_error("The record of parameter " + printable(name) +
+    throw py::type_error("The record of parameter " + printable_text(name) +
                          " must be an IntParameterInfo, FloatParameterInfo, BoolParameterInfo, "
                          "EnumParameterInfo or StringParameterInfo");
 }
@@ -125,7 +111,7 @@ public:
     // tool. Only a sole owner's reference is the holder's to show.
     int traverse(visitproc visit, void* arg) const {
         if (tool_.use_count() == 1) {
-            Py_VISIT(python::python_owner(tool_));
+            Py_VISIT(orvane::python::internals::python_owner(tool_));
         }
         return 0;
     }
@@ -142,7 +128,7 @@ void collect_through_holders(PyHeapTypeObject* heap_type) {
     type->tp_flags |= Py_TPFLAGS_HAVE_GC;
     type->tp_traverse = [](PyObject* self, visitproc visit, void* arg) {
         Py_VISIT(Py_TYPE(self));
-        if (!py::detail::is_holder_constructed(self)) {
+        if (!orvane::python::internals::is_holder_constructed(self)) {
             return 0;
         }
         return py::handle(self).cast<const ToolHolder&>().traverse(visit, arg);
@@ -154,10 +140,13 @@ void collect_through_holders(PyHeapTypeObject* heap_type) {
 std::vector<std::shared_ptr<CameraTool>> make_camera_tools(SensorSize sensor) {
     const auto bank = make_register_bank();
     std::vector<std::shared_ptr<CameraTool>> tools;
-    for (const char* kind :
-         {"Biases", "TriggerIn", "AntiFlicker", "EventTrailFilter", "EventRateControl", "ROI"}) {
+    for (const auto& kind : imx636_tool_kinds()) {
         tools.push_back(make_imx636_tool(kind, "", default_parameters(kind, sensor), bank, sensor));
     }
+    // A camera lists its tools in ToolType order.
+    std::stable_sort(tools.begin(), tools.end(), [](const auto& left, const auto& right) {
+        return left->getToolInfo().tool_type < right->getToolInfo().tool_type;
+    });
     return tools;
 }
 
@@ -176,4 +165,4 @@ void register_tools(py::module_& m) {
         .def("tool", &ToolHolder::tool);
 }
 
-}  // namespace orvane::sim
+}  // namespace orvane::sim::python

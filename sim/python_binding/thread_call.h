@@ -2,7 +2,7 @@
 
 #include <functional>
 
-namespace orvane::sim {
+namespace orvane::sim::python {
 
 // Runs `work` on a new thread while the calling Python thread waits for it
 // without the interpreter lock, as kit code on a device thread would be
@@ -12,4 +12,4 @@ namespace orvane::sim {
 // inside another call raises RuntimeError.
 void call_on_new_thread(const std::function<void()>& work);
 
-}  // namespace orvane::sim
+}  // namespace orvane::sim::python

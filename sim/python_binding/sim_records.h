@@ -8,7 +8,7 @@
 #include "DvsFileInfo.h"
 #include "Event2D.h"
 
-namespace orvane::sim {
+namespace orvane::sim::python {
 
 // The calibration of a simulated camera of `width` x `height` pixels: an
 // ideal pinhole camera centred on the sensor, without distortion, whose DVS
@@ -39,4 +39,4 @@ private:
 DvsFileInfo simulated_file_info(const std::string& serial, const HandedOutEvents& events,
                                 uint64_t first_frame_t, int width, int height);
 
-}  // namespace orvane::sim
+}  // namespace orvane::sim::python

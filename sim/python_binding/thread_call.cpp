@@ -10,17 +10,17 @@
 
 namespace py = pybind11;
 
-namespace orvane::sim {
+namespace orvane::sim::python {
 
 void call_on_new_thread(const std::function<void()>& work) {
     // Python's own threads refuse to start then, as a new one could not
     // take the interpreter lock.
-    if (python::exit_wait_over_for_this_thread()) {
+    if (orvane::python::exit_wait_over_for_this_thread()) {
         throw std::runtime_error("can't create new thread at interpreter shutdown");
     }
     std::exception_ptr failure;
     {
-        python::CallInFlight in_flight;
+        orvane::python::CallInFlight in_flight;
         const py::gil_scoped_release release;
         std::thread worker([&] {
             in_flight.runs_on_this_thread();
@@ -37,4 +37,4 @@ void call_on_new_thread(const std::function<void()>& work) {
     }
 }
 
-}  // namespace orvane::sim
+}  // namespace orvane::sim::python

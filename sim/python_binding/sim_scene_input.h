@@ -7,7 +7,7 @@
 
 #include "scene.h"
 
-namespace orvane::sim {
+namespace orvane::sim::python {
 
 // The scene a Camera is made with: a built-in scene's name (its size from
 // `width` and `height`, 1280 x 720 when not given), or a user's grayscale
@@ -17,4 +17,4 @@ std::unique_ptr<Scene> scene_from_python(const pybind11::object& scene,
                                          const pybind11::object& frame_times_us,
                                          std::optional<int> width, std::optional<int> height);
 
-}  // namespace orvane::sim
+}  // namespace orvane::sim::python

@@ -2,9 +2,9 @@
 
 #include <pybind11/pybind11.h>
 
-namespace orvane::sim {
+namespace orvane::sim::python {
 
 // The simulated camera: one device bundling what the kit hands to Python.
 void register_camera(pybind11::module_& m);
 
-}  // namespace orvane::sim
+}  // namespace orvane::sim::python

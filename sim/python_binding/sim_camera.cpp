@@ -29,7 +29,7 @@
 
 namespace py = pybind11;
 
-namespace orvane::sim {
+namespace orvane::sim::python {
 
 namespace {
 
@@ -302,4 +302,4 @@ void register_camera(py::module_& m) {
         .def("file_info", &Camera::file_info);
 }
 
-}  // namespace orvane::sim
+}  // namespace orvane::sim::python

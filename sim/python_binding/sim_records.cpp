@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-namespace orvane::sim {
+namespace orvane::sim::python {
 
 namespace {
 
@@ -63,4 +63,4 @@ DvsFileInfo simulated_file_info(const std::string& serial, const HandedOutEvents
     return info;
 }
 
-}  // namespace orvane::sim
+}  // namespace orvane::sim::python

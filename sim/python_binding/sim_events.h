@@ -12,8 +12,9 @@
 #include "Event2D.h"
 #include "EventTriggerIn.h"
 #include "camera/tools/ToolFactory.h"
+#include "pybind11_internals.h"
 
-namespace orvane::sim {
+namespace orvane::sim::python {
 
 // The sensor of a camera that is given no other size: the tools' own.
 constexpr int kSensorWidth = static_cast<int>(SensorSize{}.width);
@@ -71,4 +72,10 @@ EventTriggerIn simulated_trigger(std::size_t i, uint64_t first_t);
 
 void register_events(pybind11::module_& m);
 
-}  // namespace orvane::sim
+}  // namespace orvane::sim::python
+
+// NumPy has no scalar type of a record's own: an element of a structured
+// array is a numpy.void, which type checkers let users index by field name,
+// slice and mask.
+ORVANE_TYPE_HINT(pybind11::array_t<orvane::Event2D>, "numpy.typing.NDArray[numpy.void]");
+ORVANE_TYPE_HINT(pybind11::array_t<orvane::EventTriggerIn>, "numpy.typing.NDArray[numpy.void]");

@@ -7,7 +7,7 @@
 
 namespace py = pybind11;
 
-namespace orvane::sim {
+namespace orvane::sim::python {
 
 Event2D simulated_event(std::size_t i, uint64_t first_t, int width, int height) {
     return make_event2d(static_cast<uint16_t>(i % static_cast<std::size_t>(width)),
@@ -42,4 +42,4 @@ void register_events(py::module_& m) {
     });
 }
 
-}  // namespace orvane::sim
+}  // namespace orvane::sim::python

@@ -1,6 +1,6 @@
 #include "sim_frame.h"
 
-namespace orvane::sim {
+namespace orvane::sim::python {
 
 ApsFrame grayscale_frame(const std::vector<uint8_t>& intensities, int width, int height,
                          uint64_t start_ts, uint64_t end_ts) {
@@ -13,4 +13,4 @@ ApsFrame grayscale_frame(const std::vector<uint8_t>& intensities, int width, int
     return frame;
 }
 
-}  // namespace orvane::sim
+}  // namespace orvane::sim::python

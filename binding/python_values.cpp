@@ -19,15 +19,6 @@ bool is_text(const py::handle& value) {
 
 }  // namespace
 
-std::string printable(const std::string& text) {
-    const auto decoded = py::reinterpret_steal<py::str>(PyUnicode_DecodeUTF8(
-        text.data(), static_cast<Py_ssize_t>(text.size()), "backslashreplace"));
-    if (!decoded) {
-        throw py::error_already_set();
-    }
-    return decoded.attr("replace")(py::str("\0", 1), "\\x00").cast<std::string>();
-}
-
 std::string type_name(const py::handle& value) { return Py_TYPE(value.ptr())->tp_name; }
 
 std::vector<double> numbers_from(const py::handle& values, const std::string& what) {

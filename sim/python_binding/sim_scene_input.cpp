@@ -8,17 +8,17 @@
 #include <utility>
 #include <vector>
 
+#include "PrintableText.h"
 #include "python_values.h"
 #include "sim_events.h"
 
 namespace py = pybind11;
 
-namespace orvane::sim {
+namespace orvane::sim::python {
 
 namespace {
 
-using python::printable;
-using python::type_name;
+using orvane::python::type_name;
 
 // Event2D holds columns and rows in 16 bits.
 constexpr int kLargestSide = std::numeric_limits<uint16_t>::max();
@@ -233,12 +233,12 @@ std::unique_ptr<Scene> iterator_scene(const py::object& iterator) {
 }
 
 std::unique_ptr<Scene> builtin_scene(const py::object& name_object, int width, int height) {
-    const std::string name = python::text_from(name_object, "scene");
+    const std::string name = orvane::python::text_from(name_object, "scene");
     const auto& names = builtin_scene_names();
     if (std::find(names.begin(), names.end(), name) == names.end()) {
         // Most likely a serial given where the scene goes.
-        throw py::value_error("Unknown scene '" + printable(name) + "': the built-in scenes are " +
-                              builtin_scene_list() +
+        throw py::value_error("Unknown scene '" + printable_text(name) +
+                              "': the built-in scenes are " + builtin_scene_list() +
                               "; a serial number goes by keyword: Camera(serial=...)");
     }
     return make_builtin_scene(name, width, height);
@@ -279,4 +279,4 @@ std::unique_ptr<Scene> scene_from_python(const py::object& scene, const py::obje
         "arrays or an iterator of (time_us, frame) pairs");
 }
 
-}  // namespace orvane::sim
+}  // namespace orvane::sim::python

@@ -19,12 +19,6 @@ pybind11::typing::List<double> numbers_to_list(const std::vector<double>& number
 // Raises TypeError naming `what` for anything else.
 std::string text_from(const pybind11::handle& value, const std::string& what);
 
-// `text` for an exception message: its bytes decoded as UTF-8, with NUL and
-// every byte that is not UTF-8 shown as \xnn. The binding layer decodes a
-// message up to its first NUL, so a raw byte would turn the exception into a
-// decoding error and a NUL would cut the message short.
-std::string printable(const std::string& text);
-
 // The Python name of `value`'s type, for messages.
 std::string type_name(const pybind11::handle& value);
 
