@@ -264,7 +264,8 @@ def first_event_lags(events: npt.NDArray[np.void]) -> npt.NDArray[np.int64]:
     after = events[(events["timestamp"] > 10_000) & (events["polarity"] == 1)]
     pixels = after["y"].astype(np.int64) * 64 + after["x"]
     _, first = np.unique(pixels, return_index=True)
-    return after["timestamp"][first].astype(np.int64) - 10_000
+    lags: npt.NDArray[np.int64] = after["timestamp"][first].astype(np.int64) - 10_000
+    return lags
 
 
 def draw_pixel(
