@@ -34,6 +34,7 @@ stubs: install ## Regenerate the typing stubs in stubs/ from the built modules
 	for module in $(STUB_MODULES); do \
 		$(BIN)/python -m pybind11_stubgen --exit-code -o stubs $$module || exit 1; \
 	done
+	$(BIN)/python stubs/overridable.py stubs/orvane_hal_py.pyi
 
 test: pytest cpp-test ## Set everything up and run every test
 

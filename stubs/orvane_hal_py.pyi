@@ -111,6 +111,19 @@ class CameraTool:
         """
     def __init__(self, arg0: str) -> None:
         ...
+    def getAllParamInfo(self) -> dict[str, BasicParameterInfo]:
+        """
+        Defined by a Python tool: the information of each of its parameters, by name.
+        """
+    def getParamInfo(self, name: str, info: typing.Any) -> bool:
+        """
+        Defined by a Python tool: fills `info`, the parameter information record of the kind
+        of `name`, and says whether the tool has that parameter.
+        """
+    def getToolInfo(self) -> ToolInfo:
+        """
+        Defined by a Python tool: its information.
+        """
     def get_all_param_info(self) -> dict[str, BasicParameterInfo]:
         ...
     def get_param(self, arg0: str) -> tuple[bool, int | float | bool | str | None]:

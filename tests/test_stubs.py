@@ -24,6 +24,9 @@ def test_kept_stubs_match_the_built_module(module, tmp_path):
         check=True,
         capture_output=True,
     )
+    if name == "orvane_hal_py":
+        overridable = [sys.executable, str(STUBS / "overridable.py"), str(tmp_path / f"{name}.pyi")]
+        subprocess.run(overridable, check=True)
     kept = (STUBS / f"{name}.pyi").read_text().splitlines(keepends=True)
     generated = (tmp_path / f"{name}.pyi").read_text().splitlines(keepends=True)
     diff = "".join(difflib.unified_diff(kept, generated, f"stubs/{name}.pyi", "regenerated"))
