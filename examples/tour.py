@@ -317,7 +317,8 @@ def show_the_realistic_pixel(picture: str) -> None:
     frames = np.full((3, 480, 640), 50, np.uint8)
     frames[2] = 200
     flashed = sim.Camera(scene=frames, frame_times_us=[0, 10_000, 10_001]).read(40_000)[0]
-    per_us = np.bincount(flashed["timestamp"][flashed["timestamp"] > 10_000] - 10_001)
+    after = flashed["timestamp"][flashed["timestamp"] > 10_000].astype(np.int64)
+    per_us = np.bincount(after - 10_001)
     spread_ms = np.searchsorted(np.cumsum(per_us), 0.99 * per_us.sum()) / 1000
     print(
         f"global flash: {per_us.sum()} events, 99% of them within {spread_ms:.1f} ms, "
