@@ -29,6 +29,16 @@ void* operator new(std::size_t size) {
     throw std::bad_alloc();
 }
 void operator delete(void* memory) noexcept { std::free(memory); }
+// The library's nothrow allocations (stable_sort's buffer) must come from
+// the same heap that the replaced delete frees into.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return operator new(size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+void operator delete(void* memory, const std::nothrow_t&) noexcept { std::free(memory); }
 void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 
 namespace {
