@@ -589,9 +589,9 @@ def test_the_numpy_reference_counts_the_events_of_every_pixel_alike():
     different generators.
     """
     path = Path(__file__).parents[1] / "bench" / "numpy_pixel_model.py"
-    spec = importlib.util.spec_from_file_location("numpy_pixel_model", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("numpy_pixel_model", path)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     width, height = 160, 120
     cam = camera(seed=5, width=width, height=height, ideal=True)
     tool_set(cam, hal.BIAS, bias_fo=-35, bias_hpf=120)
