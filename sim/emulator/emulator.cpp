@@ -97,7 +97,7 @@ struct Emulator::Running {
     EventQueue pending;
     uint64_t emulated_us;
     std::size_t last_step_events = 0;
-    // Events per microsecond of the last read, which sizes the queue's chunks.
+    // Events per microsecond of the last read, which sizes the queue ahead of a read.
     double events_per_us = 0;
 };
 
@@ -146,12 +146,9 @@ void Emulator::emulate_until(uint64_t t_us, const ToolSettings& settings,
     const PixelSettings pixel = pixel_settings(settings.biases);
     running.anti_flicker.configure(settings.anti_flicker);
     const PixelFilter keep = pixel_filter(settings);
-    const auto expected = [&running](uint64_t until_us) {
-        const double events =
-            running.events_per_us * static_cast<double>(until_us - running.emulated_us);
-        return static_cast<std::size_t>(std::min(events * 1.25, kMostExpected));
-    };
-    running.pending.expect(expected(t_us));
+    const double expected =
+        running.events_per_us * static_cast<double>(t_us - running.emulated_us) * 1.25;
+    running.pending.expect(static_cast<std::size_t>(std::min(expected, kMostExpected)));
     using Clock = std::chrono::steady_clock;
     auto next_check = Clock::now() + std::chrono::milliseconds(kInterruptionCheckMs);
     while (running.emulated_us < t_us) {
@@ -162,8 +159,8 @@ void Emulator::emulate_until(uint64_t t_us, const ToolSettings& settings,
         scene_->prepare(running.emulated_us);
         const uint64_t t = next_sample(*scene_, running.emulated_us);
         scene_->render(t, running.sample.data());
-        std::vector<Event2D>& events = running.pending.room_for(
-            std::max(2 * running.last_step_events, kLeastStepRoom), expected(t_us));
+        EventBuffer& events =
+            running.pending.room_for(std::max(2 * running.last_step_events, kLeastStepRoom));
         const std::size_t before = events.size();
         running.pixels.step(running.sample.data(), t, pixel, random_, keep, events);
         // Stamped after the step, which no longer throws: the step is whole.

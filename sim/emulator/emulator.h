@@ -13,6 +13,7 @@
 #include "EventTriggerIn.h"
 #include "anti_flicker.h"
 #include "bias_settings.h"
+#include "event_buffer.h"
 #include "event_rate_control.h"
 #include "pixel_model.h"
 #include "roi_filter.h"
@@ -38,7 +39,7 @@ struct SceneFrame {
 };
 
 struct Readout {
-    std::vector<Event2D> events;
+    EventBuffer events;
     std::vector<EventTriggerIn> triggers;
 };
 

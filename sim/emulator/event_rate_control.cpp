@@ -26,7 +26,7 @@ void EventRateControl::reset() noexcept {
 }
 
 void EventRateControl::control(const EventRateControlSettings& settings,
-                               std::vector<Event2D>& events, std::size_t later) noexcept {
+                               EventBuffer& events, std::size_t later) noexcept {
     if (cap_of(settings) != cap_) {
         reset();
         cap_ = cap_of(settings);
@@ -52,7 +52,7 @@ void EventRateControl::control(const EventRateControlSettings& settings,
             events[kept++] = event;
         }
     }
-    events.resize(kept);
+    events.truncate(kept);
 }
 
 bool EventRateControl::keeps(const Event2D& event) noexcept {

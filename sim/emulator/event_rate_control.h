@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Event2D.h"
+#include "event_buffer.h"
 
 namespace orvane::sim {
 
@@ -28,7 +29,7 @@ public:
     // slice of the last one holds `later` more events, which the next call
     // will get.
     // Needs reserve() with the same settings first.
-    void control(const EventRateControlSettings& settings, std::vector<Event2D>& events,
+    void control(const EventRateControlSettings& settings, EventBuffer& events,
                  std::size_t later) noexcept;
     // Forgets the events seen, as the control does while it is disabled.
     void reset() noexcept;

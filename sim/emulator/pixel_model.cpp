@@ -114,16 +114,19 @@ void for_each_difference(const uint8_t* a, const uint8_t* b, At at) {
     }
 }
 
+// Sixteen bytes as two words: the compiler keeps them in one vector register.
+using Lanes = uint64_t __attribute__((vector_size(16)));
+
 bool same_block(const uint8_t* a, const uint8_t* b) {
-    uint64_t differ = 0;
-    for (int at = 0; at < kBlock; at += 8) {
-        uint64_t word_a;
-        uint64_t word_b;
-        std::memcpy(&word_a, a + at, 8);
-        std::memcpy(&word_b, b + at, 8);
-        differ |= word_a ^ word_b;
+    Lanes differ{};
+    for (int at = 0; at < kBlock; at += sizeof(Lanes)) {
+        Lanes lanes_a;
+        Lanes lanes_b;
+        std::memcpy(&lanes_a, a + at, sizeof(Lanes));
+        std::memcpy(&lanes_b, b + at, sizeof(Lanes));
+        differ |= lanes_a ^ lanes_b;
     }
-    return differ == 0;
+    return (differ[0] | differ[1]) == 0;
 }
 
 // Maps in the whole pages of `bytes` bytes from `start` for writing: the first
@@ -291,8 +294,7 @@ void PixelModel::on_every_band(Task task) {
 }
 
 void PixelModel::step(const uint8_t* sample, uint64_t t_us, const PixelSettings& settings,
-                      std::mt19937_64& random, const PixelFilter& keep,
-                      std::vector<Event2D>& events) {
+                      std::mt19937_64& random, const PixelFilter& keep, EventBuffer& events) {
     if (t_us <= last_t_us_) {
         return;
     }
@@ -594,11 +596,15 @@ void PixelModel::settle(Band& band, const Interval& interval, const PixelFilter&
 }
 
 // Appends the bands' kept events to `events` in time order, those of one
-// time stamp in pixel order; `events` already has the room.
-void PixelModel::place(std::vector<Event2D>& events, std::size_t first, const Interval& interval) {
+// time stamp in pixel order, with their padding zeroed; `events` already
+// has the room.
+void PixelModel::place(EventBuffer& events, std::size_t first, const Interval& interval) {
     if (!interval.counted) {
         for (const Band& band : bands_) {
-            events.insert(events.end(), band.kept.begin(), band.kept.end());
+            events.append(band.kept.begin(), band.kept.end());
+        }
+        for (Event2D* event = events.begin() + first; event != events.end(); ++event) {
+            clear_padding(*event);
         }
         std::stable_sort(events.begin() + static_cast<std::ptrdiff_t>(first), events.end(),
                          [](const Event2D& a, const Event2D& b) { return a.t < b.t; });
@@ -610,10 +616,11 @@ void PixelModel::place(std::vector<Event2D>& events, std::size_t first, const In
             placed += std::exchange(band.per_offset[offset], placed);
         }
     }
-    events.resize(first + placed);
+    events.grow_to(first + placed);
     Event2D* const out = events.data() + first;
     on_every_band([&](Band& band) {
-        for (const Event2D& event : band.kept) {
+        for (Event2D event : band.kept) {
+            clear_padding(event);
             out[band.per_offset[interval.offset(event)]++] = event;
         }
     });

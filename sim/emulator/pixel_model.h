@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Event2D.h"
+#include "event_buffer.h"
 #include "pixel_grid.h"
 #include "worker_pool.h"
 
@@ -66,7 +67,7 @@ public:
     // memory) leaves the model, `random`, `events` and everything `keep`
     // judges by as they were.
     void step(const uint8_t* sample, uint64_t t_us, const PixelSettings& settings,
-              std::mt19937_64& random, const PixelFilter& keep, std::vector<Event2D>& events);
+              std::mt19937_64& random, const PixelFilter& keep, EventBuffer& events);
 
 private:
     struct Band;
@@ -80,7 +81,7 @@ private:
     void find_crossings(Band& band, const uint8_t* sample, const Interval& interval,
                         const PixelSettings& settings, bool count);
     void settle(Band& band, const Interval& interval, const PixelFilter& keep);
-    void place(std::vector<Event2D>& events, std::size_t first, const Interval& interval);
+    void place(EventBuffer& events, std::size_t first, const Interval& interval);
     template <typename Task>
     void on_every_band(Task task);
 

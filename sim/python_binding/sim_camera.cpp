@@ -126,7 +126,7 @@ public:
         } catch (const SignalRaised&) {
             throw py::error_already_set();
         }
-        Records records{records_to_numpy(std::move(readout.events)),
+        Records records{events_to_numpy(std::move(readout.events)),
                         records_to_numpy(std::move(readout.triggers))};
         const auto& events = std::get<0>(records);
         handed_out_.add(events.data(), static_cast<std::size_t>(events.size()));

@@ -15,6 +15,16 @@ Event2D simulated_event(std::size_t i, uint64_t first_t, int width, int height) 
                         static_cast<uint8_t>(i % 2), first_t + i);
 }
 
+py::array_t<Event2D> events_to_numpy(EventBuffer events) {
+    const auto count = static_cast<py::ssize_t>(events.size());
+    if (events.data() == nullptr) {
+        return py::array_t<Event2D>(count);
+    }
+    py::capsule owner(events.data(),
+                      [](void* p) { EventBuffer::release_events(static_cast<Event2D*>(p)); });
+    return py::array_t<Event2D>({count}, events.release(), owner);
+}
+
 EventTriggerIn simulated_trigger(std::size_t i, uint64_t first_t) {
     return make_trigger(static_cast<int16_t>(i % 2), first_t + i, static_cast<int16_t>(i % 4));
 }

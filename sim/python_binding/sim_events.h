@@ -12,6 +12,8 @@
 #include "Event2D.h"
 #include "EventTriggerIn.h"
 #include "camera/tools/ToolFactory.h"
+#include "event_buffer.h"
+#include "records.h"
 #include "pybind11_internals.h"
 
 namespace orvane::sim::python {
@@ -19,23 +21,6 @@ namespace orvane::sim::python {
 // The sensor of a camera that is given no other size: the tools' own.
 constexpr int kSensorWidth = static_cast<int>(SensorSize{}.width);
 constexpr int kSensorHeight = static_cast<int>(SensorSize{}.height);
-
-// Zeroes the bytes of a record that belong to no field, so that the bytes
-// NumPy sees (tobytes, numpy.save) are the fields and nothing else.
-inline void clear_padding(Event2D& event) {
-    constexpr std::size_t kFieldsEnd = offsetof(Event2D, p) + sizeof(event.p);
-    std::memset(reinterpret_cast<unsigned char*>(&event) + kFieldsEnd, 0,
-                offsetof(Event2D, t) - kFieldsEnd);
-}
-
-inline void clear_padding(EventTriggerIn& trigger) {
-    auto* bytes = reinterpret_cast<unsigned char*>(&trigger);
-    constexpr std::size_t kPolarityEnd =
-        offsetof(EventTriggerIn, polarity) + sizeof(trigger.polarity);
-    constexpr std::size_t kIdEnd = offsetof(EventTriggerIn, id) + sizeof(trigger.id);
-    std::memset(bytes + kPolarityEnd, 0, offsetof(EventTriggerIn, timestamp) - kPolarityEnd);
-    std::memset(bytes + kIdEnd, 0, sizeof(EventTriggerIn) - kIdEnd);
-}
 
 // Hands `records` to NumPy without copying them: the array owns the buffer
 // through a capsule. Their padding is zeroed first.
@@ -51,6 +36,9 @@ pybind11::array_t<Record> records_to_numpy(std::vector<Record> records) {
     return pybind11::array_t<Record>({static_cast<pybind11::ssize_t>(buffer->size())},
                                      buffer->data(), owner);
 }
+
+// Hands the emulator's events to NumPy without copying them; their padding is already zeroed.
+pybind11::array_t<Event2D> events_to_numpy(EventBuffer events);
 
 // `n` records made by `fill(i)`, handed to NumPy as above.
 template <typename Record, typename Fill>

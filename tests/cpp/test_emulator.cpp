@@ -12,6 +12,7 @@
 #include "Event2D.h"
 #include "check.h"
 #include "emulator.h"
+#include "event_buffer.h"
 #include "event_rate_control.h"
 #include "pixel_model.h"
 #include "scene.h"
@@ -44,6 +45,7 @@ void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 namespace {
 
 using orvane::Event2D;
+using orvane::sim::EventBuffer;
 using orvane::sim::PixelModel;
 using orvane::sim::PixelSettings;
 
@@ -61,7 +63,7 @@ void test_a_step_makes_one_event_per_threshold_crossed() {
     const uint8_t dark = 50;
     const uint8_t bright = 200;
     PixelModel pixels(1, 1, &dark, 0, random);
-    std::vector<Event2D> events;
+    EventBuffer events;
     pixels.step(&bright, 1000, noiseless(), random, {}, events);
     CHECK(events.size() >= 4 && events.size() <= 12);
     uint64_t previous = 0;
@@ -71,9 +73,9 @@ void test_a_step_makes_one_event_per_threshold_crossed() {
         previous = event.t;
     }
     // The spacing is even in log intensity, so the events spread over the interval.
-    CHECK(events.front().t < 300 && events.back().t > 700);
+    CHECK(events[0].t < 300 && events.back().t > 700);
     const std::size_t ons = events.size();
-    events.clear();
+    events.truncate(0);
     pixels.step(&bright, 2000, noiseless(), random, {}, events);
     CHECK(events.empty());
     pixels.step(&dark, 3000, noiseless(), random, {}, events);
@@ -101,7 +103,9 @@ void test_rate_control_caps_every_window() {
     std::vector<Event2D> kept;
     for (std::size_t first = 0; first < events.size(); first += 3333) {
         const std::size_t end = std::min(events.size(), first + 3333);
-        std::vector<Event2D> piece(events.begin() + first, events.begin() + end);
+        EventBuffer piece;
+        piece.reserve(end - first);
+        piece.append(events.data() + first, events.data() + end);
         std::size_t later = 0;
         while (end + later < events.size() &&
                (events[end + later].t - 1) / 1000 == (piece.back().t - 1) / 1000) {
@@ -145,7 +149,8 @@ private:
     bool failed_ = false;
 };
 
-bool same_events(const std::vector<Event2D>& a, const std::vector<Event2D>& b) {
+template <typename Events, typename OtherEvents>
+bool same_events(const Events& a, const OtherEvents& b) {
     const auto fields = [](const Event2D& e) { return std::make_tuple(e.x, e.y, e.p, e.t); };
     return std::equal(a.begin(), a.end(), b.begin(), b.end(),
                       [&](const Event2D& x, const Event2D& y) { return fields(x) == fields(y); });
@@ -202,7 +207,7 @@ std::vector<Event2D> patches_seen(unsigned threads, bool fail, bool ideal, uint6
         last_t[pixel] = event.t;
         return ++seen[pixel] % 2 == 0;
     };
-    std::vector<Event2D> events;
+    EventBuffer events;
     uint64_t t = 0;
     for (int step = 0; step < 30; ++step) {
         for (int patch = 0; patch < 4; ++patch) {
@@ -215,7 +220,7 @@ std::vector<Event2D> patches_seen(unsigned threads, bool fail, bool ideal, uint6
         }
         t += step % 10 == 9 ? 70000 : 1 + scene() % 900;
         for (long failing_after = 0; fail; ++failing_after) {
-            const std::vector<Event2D> before = events;
+            const std::vector<Event2D> before(events.begin(), events.end());
             const std::mt19937_64 random_before = random;
             allocations_until_failure = failing_after;
             try {
@@ -232,7 +237,7 @@ std::vector<Event2D> patches_seen(unsigned threads, bool fail, bool ideal, uint6
         }
     }
     *next_random = random();
-    return events;
+    return {events.begin(), events.end()};
 }
 
 // The events are the same bytes for every number of threads, and a step that
