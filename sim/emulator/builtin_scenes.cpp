@@ -60,10 +60,13 @@ public:
     int height() const override { return height_; }
 
 protected:
-    // Repeats the first row of `pixels` over every other row.
-    void repeat_first_row(uint8_t* pixels) const {
-        for (int row = 1; row < height_; ++row) {
-            std::memcpy(pixels + static_cast<std::size_t>(row) * width_, pixels, width_);
+    uint8_t* row(uint8_t* pixels, int y) const {
+        return pixels + static_cast<std::size_t>(y) * width_;
+    }
+    // Repeats the row first_row of `pixels` over the rows after it, up to end_row.
+    void repeat_first_row(uint8_t* pixels, int first_row, int end_row) const {
+        for (int y = first_row + 1; y < end_row; ++y) {
+            std::memcpy(row(pixels, y), row(pixels, first_row), width_);
         }
     }
 
@@ -79,9 +82,11 @@ public:
     uint64_t next_sample_after(uint64_t t_us) const override {
         return next_on_grid(t_us, bar_.sample_period_us());
     }
-    void render(uint64_t t_us, uint8_t* pixels) const override {
-        bar_.paint(t_us, pixels);
-        repeat_first_row(pixels);
+    void render_rows(uint64_t t_us, int first_row, int end_row, uint8_t* pixels) const override {
+        if (first_row < end_row) {
+            bar_.paint(t_us, row(pixels, first_row));
+            repeat_first_row(pixels, first_row, end_row);
+        }
     }
 
 private:
@@ -101,8 +106,9 @@ public:
         return next_on_grid(t_us,
                             std::max<uint64_t>(1, static_cast<uint64_t>(1.0 / speed_px_per_us)));
     }
-    void render(uint64_t t_us, uint8_t* pixels) const override {
-        std::memset(pixels, kBackground, static_cast<std::size_t>(width_) * height_);
+    void render_rows(uint64_t t_us, int first_row, int end_row, uint8_t* pixels) const override {
+        std::memset(row(pixels, first_row), kBackground,
+                    static_cast<std::size_t>(width_) * std::max(0, end_row - first_row));
         const double turn = 2 * kPi * static_cast<double>(t_us % kSecondUs) / kSecondUs;
         for (int dot = 0; dot < 4; ++dot) {
             const double angle = turn + dot * kPi / 2;
@@ -110,14 +116,16 @@ public:
                 width_ * (1 + 2 * (dot % 2)) / 4.0 + orbit_radius_ * std::cos(angle);
             const double centre_y =
                 height_ * (1 + 2 * (dot / 2)) / 4.0 + orbit_radius_ * std::sin(angle);
-            paint_dot(centre_x, centre_y, pixels);
+            paint_dot(centre_x, centre_y, first_row, end_row, pixels);
         }
     }
 
 private:
-    void paint_dot(double centre_x, double centre_y, uint8_t* pixels) const {
-        const int top = std::max(0, static_cast<int>(centre_y - dot_radius_ - 1));
-        const int bottom = std::min(height_ - 1, static_cast<int>(centre_y + dot_radius_ + 1));
+    // Paints the part of a dot that lies in the rows [first_row, end_row).
+    void paint_dot(double centre_x, double centre_y, int first_row, int end_row,
+                   uint8_t* pixels) const {
+        const int top = std::max(first_row, static_cast<int>(centre_y - dot_radius_ - 1));
+        const int bottom = std::min(end_row - 1, static_cast<int>(centre_y + dot_radius_ + 1));
         const int left = std::max(0, static_cast<int>(centre_x - dot_radius_ - 1));
         const int right = std::min(width_ - 1, static_cast<int>(centre_x + dot_radius_ + 1));
         for (int y = top; y <= bottom; ++y) {
@@ -143,11 +151,15 @@ public:
     using SceneOfSize::SceneOfSize;
 
     uint64_t next_sample_after(uint64_t t_us) const override { return next_on_grid(t_us, 10000); }
-    void render(uint64_t, uint8_t* pixels) const override {
-        for (int column = 0; column < width_; ++column) {
-            pixels[column] = blend(kBackground, kBright, width_ > 1 ? column / (width_ - 1.0) : 0);
+    void render_rows(uint64_t, int first_row, int end_row, uint8_t* pixels) const override {
+        if (first_row >= end_row) {
+            return;
         }
-        repeat_first_row(pixels);
+        uint8_t* first = row(pixels, first_row);
+        for (int column = 0; column < width_; ++column) {
+            first[column] = blend(kBackground, kBright, width_ > 1 ? column / (width_ - 1.0) : 0);
+        }
+        repeat_first_row(pixels, first_row, end_row);
     }
 };
 
@@ -170,14 +182,17 @@ public:
         const uint64_t lamp_period_us = kSecondUs / kFlickerHz / 16;
         return next_on_grid(t_us, std::min(bar_.sample_period_us(), lamp_period_us));
     }
-    void render(uint64_t t_us, uint8_t* pixels) const override {
-        std::memset(pixels, kBackground, width_ / 2);
-        bar_.paint(t_us, pixels);
-        repeat_first_row(pixels);
+    void render_rows(uint64_t t_us, int first_row, int end_row, uint8_t* pixels) const override {
+        if (first_row >= end_row) {
+            return;
+        }
+        std::memset(row(pixels, first_row), kBackground, width_ / 2);
+        bar_.paint(t_us, row(pixels, first_row));
+        repeat_first_row(pixels, first_row, end_row);
         const bool lamp_on = (t_us * kFlickerHz * 2 / kSecondUs) % 2 == 0;
-        for (int y = lamp_top_; y < lamp_top_ + lamp_side_; ++y) {
-            std::memset(pixels + static_cast<std::size_t>(y) * width_ + lamp_left_,
-                        lamp_on ? kLampOn : kLampOff, lamp_side_);
+        const int lamp_end = std::min(end_row, lamp_top_ + lamp_side_);
+        for (int y = std::max(first_row, lamp_top_); y < lamp_end; ++y) {
+            std::memset(row(pixels, y) + lamp_left_, lamp_on ? kLampOn : kLampOff, lamp_side_);
         }
     }
 

@@ -158,11 +158,13 @@ void Emulator::emulate_until(uint64_t t_us, const ToolSettings& settings,
         }
         scene_->prepare(running.emulated_us);
         const uint64_t t = next_sample(*scene_, running.emulated_us);
-        scene_->render(t, running.sample.data());
         EventBuffer& events =
             running.pending.room_for(std::max(2 * running.last_step_events, kLeastStepRoom));
         const std::size_t before = events.size();
-        running.pixels.step(running.sample.data(), t, pixel, random_, keep, events);
+        uint8_t* const sample = running.sample.data();
+        running.pixels.step(sample, t, pixel, random_, keep, events, [&](int first, int end) {
+            scene_->render_rows(t, first, end, sample);
+        });
         // Stamped after the step, which no longer throws: the step is whole.
         // Its stamps pass t only for events later than any this read hands out.
         if (!ideal_) {

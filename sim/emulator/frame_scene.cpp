@@ -120,18 +120,20 @@ public:
         return before.frame.time_us + step_end(low, before.steps_to_next, length);
     }
 
-    void render(uint64_t t_us, uint8_t* pixels) const override {
+    void render_rows(uint64_t t_us, int first_row, int end_row, uint8_t* pixels) const override {
+        const std::size_t first = static_cast<std::size_t>(first_row) * width_;
+        const std::size_t end = static_cast<std::size_t>(std::max(first_row, end_row)) * width_;
         const std::size_t after = frames_after(t_us);
         if (after == 0 || after == frames_.size()) {
-            std::memcpy(pixels, frames_[after == 0 ? 0 : after - 1].frame.pixels.data(),
-                        frame_size());
+            const uint8_t* shown = frames_[after == 0 ? 0 : after - 1].frame.pixels.data();
+            std::memcpy(pixels + first, shown + first, end - first);
             return;
         }
         const TimedFrame& from = frames_[after - 1].frame;
         const TimedFrame& to = frames_[after].frame;
         const double share = static_cast<double>(t_us - from.time_us) /
                              static_cast<double>(to.time_us - from.time_us);
-        for (std::size_t i = 0; i < frame_size(); ++i) {
+        for (std::size_t i = first; i < end; ++i) {
             pixels[i] = static_cast<uint8_t>(
                 std::lround(from.pixels[i] + (to.pixels[i] - from.pixels[i]) * share));
         }

@@ -294,7 +294,8 @@ void PixelModel::on_every_band(Task task) {
 }
 
 void PixelModel::step(const uint8_t* sample, uint64_t t_us, const PixelSettings& settings,
-                      std::mt19937_64& random, const PixelFilter& keep, EventBuffer& events) {
+                      std::mt19937_64& random, const PixelFilter& keep, EventBuffer& events,
+                      const SampleRenderer& render) {
     if (t_us <= last_t_us_) {
         return;
     }
@@ -318,6 +319,9 @@ void PixelModel::step(const uint8_t* sample, uint64_t t_us, const PixelSettings&
             }
         }
         on_every_band([&](Band& band) {
+            if (render) {
+                render(band.first_row, band.end_row);
+            }
             find_crossings(band, sample, interval, settings, interval.counted && !keep);
         });
         for (const Band& band : bands_) {

@@ -42,6 +42,10 @@ struct PixelSettings {
 // events in time order, but about the pixels in any order.
 using PixelFilter = std::function<bool(const Event2D&)>;
 
+// Writes the rows [first_row, end_row) of the sample a step takes. It is
+// called from any of the model's threads, for different rows at once.
+using SampleRenderer = std::function<void(int first_row, int end_row)>;
+
 // The pixels of a sensor. Each keeps the log intensity at which it last
 // crossed a threshold and emits one event per threshold crossed since, with
 // the time stamp interpolated between the two samples that span it.
@@ -63,11 +67,14 @@ public:
     // Appends the events of the interval (last sample, t_us] that `keep`
     // lets through (all when it is empty) to `events`, in time-stamp order,
     // and makes `sample` the last sample. `keep` may be called from several
-    // threads at once, for different pixels. A step that throws (out of
-    // memory) leaves the model, `random`, `events` and everything `keep`
-    // judges by as they were.
+    // threads at once, for different pixels. `render`, when given, first
+    // writes `sample`, each thread the rows it works on while they are fresh in
+    // its cache. A step that throws (out of memory, or what `render` throws)
+    // leaves the model, `random`, `events` and everything `keep` judges by as
+    // they were.
     void step(const uint8_t* sample, uint64_t t_us, const PixelSettings& settings,
-              std::mt19937_64& random, const PixelFilter& keep, EventBuffer& events);
+              std::mt19937_64& random, const PixelFilter& keep, EventBuffer& events,
+              const SampleRenderer& render = {});
 
 private:
     struct Band;

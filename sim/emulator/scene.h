@@ -27,8 +27,12 @@ public:
     virtual void forget_before(uint64_t /*t_us*/) {}
     // The first time stamp after `t_us` at which the scene must be sampled.
     virtual uint64_t next_sample_after(uint64_t t_us) const = 0;
+    // Writes the intensities of the rows [first_row, end_row) for time `t_us`
+    // into those rows of `pixels`, a frame of width() * height() bytes. Rows
+    // of one frame may be rendered on several threads at once.
+    virtual void render_rows(uint64_t t_us, int first_row, int end_row, uint8_t* pixels) const = 0;
     // Writes width() * height() intensities for time `t_us` into `pixels`.
-    virtual void render(uint64_t t_us, uint8_t* pixels) const = 0;
+    void render(uint64_t t_us, uint8_t* pixels) const { render_rows(t_us, 0, height(), pixels); }
 };
 
 // The names of the built-in scenes, in the order the README describes them.

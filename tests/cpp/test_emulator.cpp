@@ -141,7 +141,9 @@ public:
     uint64_t next_sample_after(uint64_t t_us) const override {
         return scene_->next_sample_after(t_us);
     }
-    void render(uint64_t t_us, uint8_t* pixels) const override { scene_->render(t_us, pixels); }
+    void render_rows(uint64_t t_us, int first_row, int end_row, uint8_t* pixels) const override {
+        scene_->render_rows(t_us, first_row, end_row, pixels);
+    }
 
 private:
     std::unique_ptr<Scene> scene_;
