@@ -103,12 +103,19 @@ def test_arrays_are_handed_over_without_a_copy():
     assert events.base is not None
 
 
-@pytest.mark.parametrize("scene", ["bar", "still", "flicker"])
+@pytest.mark.parametrize("scene", ["bar", "dots", "still", "flicker", "frames"])
 def test_same_seed_and_settings_give_the_same_stream(scene):
-    """Whatever the number of threads, with the per-pixel tools judging on them."""
+    """Whatever the number of threads, each rendering its own rows of the scene, with the
+    per-pixel tools judging on them."""
+    frames = np.random.default_rng(3).integers(0, 256, (3, 48, 64), np.uint8)
+    given = (
+        {"scene": list(frames), "frame_times_us": [0, 40_000, 90_000]}
+        if scene == "frames"
+        else {"scene": scene, **SMALL}
+    )
 
     def stream(seed, threads=None):
-        cam = sim.Camera(scene=scene, seed=seed, threads=threads, **SMALL)
+        cam = sim.Camera(seed=seed, threads=threads, **given)
         tool_set(cam, hal.BIAS, bias_fo=40)
         tool_set(cam, hal.ANTI_FLICKER, enable=scene == "flicker")
         tool_set(cam, hal.EVENT_TRAIL_FILTER, enable=scene == "flicker")
