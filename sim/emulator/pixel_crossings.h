@@ -24,6 +24,28 @@ constexpr float kSettled = 1e-4f;
 constexpr double kPieceDecay = 2.0;
 constexpr int kMostPieces = 64;
 
+// floor(distance / step) for a distance of at least 0: the thresholds a
+// move of `distance` crosses. Most moves cross none, which a comparison
+// tells as exactly as the division, and sooner.
+inline int steps_within(double distance, double step) {
+    return distance < step ? 0 : static_cast<int>(std::floor(distance / step));
+}
+
+// How the photoreceptor's filter decays over an interval of `dt` us: in
+// all, and over each of the pieces the interval is cut into.
+struct Decay {
+    int pieces;
+    double whole;
+    double piece;
+};
+
+inline Decay decay_over(double rate, double dt) {
+    const int pieces = static_cast<int>(
+        std::clamp(std::ceil(rate * dt / kPieceDecay), 1.0, static_cast<double>(kMostPieces)));
+    const double whole = std::exp(-rate * dt);
+    return {pieces, whole, pieces == 1 ? whole : std::exp(-rate * dt / pieces)};
+}
+
 // Appends to `out` the crossings of a pixel that follows the log intensity
 // at once, as it moves linearly from `start` to `end` over the interval,
 // and returns the pixel's reference after them.
@@ -32,8 +54,11 @@ float ideal_crossings(const Span& interval, double start, double end, float refe
                       double on_step, double off_step, uint16_t x, uint16_t y, Out& out) {
     const bool rising = end > reference;
     const double step = rising ? on_step : off_step;
+    const int crossed = steps_within(std::abs(end - reference), step);
+    if (crossed == 0) {
+        return reference;
+    }
     const double signed_step = rising ? step : -step;
-    const auto crossed = static_cast<int>(std::floor(std::abs(end - reference) / step));
     const double us_per_log = static_cast<double>(interval.dt) / (end - start);
     const double first_offset = (reference - start) * us_per_log;
     const double offset_step = signed_step * us_per_log;
@@ -44,7 +69,7 @@ float ideal_crossings(const Span& interval, double start, double end, float refe
         event->p = rising ? 1 : 0;
         event->t = interval.crossing_time(first_offset + k * offset_step);
     }
-    return crossed == 0 ? reference : static_cast<float>(reference + crossed * signed_step);
+    return static_cast<float>(reference + crossed * signed_step);
 }
 
 // A pixel's reference and the output of its photoreceptor, and what
@@ -53,7 +78,8 @@ struct Lagged {
     double reference;
     double filtered;
     double rate;       // the low-pass cutoff, in radians per microsecond
-    double high_pass;  // the high-pass corner, alike
+    Decay decay;       // the low-pass's over the interval: decay_over(rate, interval's dt)
+    double high_pass;  // the high-pass corner, in radians per microsecond
     double on_step;
     double off_step;
 };
@@ -64,13 +90,12 @@ struct Lagged {
 template <typename Span, typename Out>
 void still_input_crossings(const Span& interval, double end, Lagged& pixel, uint16_t x, uint16_t y,
                            Out& out) {
-    const auto dt = static_cast<double>(interval.dt);
     const double gap = pixel.filtered - end;
-    const double last_y = end + gap * std::exp(-pixel.rate * dt);
+    const double last_y = end + gap * pixel.decay.whole;
     const bool rising = last_y > pixel.reference;
     const double step = rising ? pixel.on_step : pixel.off_step;
     const double signed_step = rising ? step : -step;
-    const auto crossed = static_cast<int>(std::floor(std::abs(last_y - pixel.reference) / step));
+    const int crossed = steps_within(std::abs(last_y - pixel.reference), step);
     Event2D* event = out.add(static_cast<std::size_t>(crossed));
     for (int k = 1; k <= crossed; ++k, ++event) {
         // A level the output was already past (a threshold lowered since) crosses at once.
@@ -111,20 +136,17 @@ void lagged_crossings(const Span& interval, double start, double end, Lagged& pi
         still_input_crossings(interval, end, pixel, x, y, out);
         return;
     }
-    const int pieces = static_cast<int>(std::clamp(std::ceil(pixel.rate * dt / kPieceDecay), 1.0,
-                                                   static_cast<double>(kMostPieces)));
-    const double whole_decay = std::exp(-pixel.rate * dt);
-    const double decay = pieces == 1 ? whole_decay : std::exp(-pixel.rate * dt / pieces);
+    const int pieces = pixel.decay.pieces;
     double fade = 1;
     double from_s = 0;
     double from_y = pixel.filtered;
     for (int piece = 1; piece <= pieces && may_cross(from_y, start + slope * from_s); ++piece) {
         const double to_s = dt * piece / pieces;
-        fade *= decay;
+        fade *= pixel.decay.piece;
         const double to_y = start + slope * to_s - trail + gap * fade;
         const bool rising = to_y > pixel.reference;
         const double step = rising ? pixel.on_step : pixel.off_step;
-        const auto crossed = static_cast<int>(std::floor(std::abs(to_y - pixel.reference) / step));
+        const int crossed = steps_within(std::abs(to_y - pixel.reference), step);
         const double signed_step = rising ? step : -step;
         Event2D* event = out.add(static_cast<std::size_t>(crossed));
         for (int k = 1; k <= crossed; ++k, ++event) {
@@ -146,7 +168,7 @@ void lagged_crossings(const Span& interval, double start, double end, Lagged& pi
     }
     // Where no crossing is left on the way to a still input, the pixel has
     // nothing more to show: it settles there, and the scan skips it again.
-    const double last_y = end - trail + gap * whole_decay;
+    const double last_y = end - trail + gap * pixel.decay.whole;
     pixel.filtered = !may_cross(last_y, end) || std::abs(last_y - end) < kSettled ? end : last_y;
 }
 

@@ -316,6 +316,7 @@ void PixelModel::step(const uint8_t* sample, uint64_t t_us, const PixelSettings&
             for (std::size_t level = 0; level < cutoff_.size(); ++level) {
                 cutoff_[level] = kTwoPi * settings.bandwidth_hz * 1e-6 *
                                  (static_cast<double>(level) + kDarkOffset) / (255 + kDarkOffset);
+                decay_[level] = decay_over(cutoff_[level], static_cast<double>(interval.dt));
             }
         }
         on_every_band([&](Band& band) {
@@ -508,6 +509,7 @@ void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interva
                 Lagged lagged{state.reference,
                               state.filtered,
                               cutoff_[after[x]],
+                              decay_[after[x]],
                               high_pass,
                               settings.on_threshold * state.threshold_scale,
                               settings.off_threshold * state.off_scale};

@@ -9,6 +9,7 @@
 
 #include "Event2D.h"
 #include "event_buffer.h"
+#include "pixel_crossings.h"
 #include "pixel_grid.h"
 #include "worker_pool.h"
 
@@ -113,8 +114,10 @@ private:
     // Each pixel's share of the mean leak rate; empty for an ideal pixel.
     std::vector<float> leak_shares_;
     std::vector<HotPixel> hot_pixels_;
-    // The photoreceptor's cutoff at each grey level, in radians per microsecond.
+    // The photoreceptor's cutoff at each grey level, in radians per microsecond,
+    // and its decay over the step at hand.
     std::array<double, 256> cutoff_{};
+    std::array<Decay, 256> decay_{};
 
     std::vector<uint8_t> last_sample_;
     PixelGrid<PixelState> pixels_;
