@@ -336,17 +336,28 @@ void PixelModel::step(const uint8_t* sample, uint64_t t_us, const PixelSettings&
         throw;
     }
     // The room for this step's events is mostly fresh memory: each band maps
-    // in its share while it settles, so that place() does not fault it in on
-    // the calling thread alone.
+    // in its share while it settles, so that the events are not faulted in
+    // on the calling thread alone. Where the find counted the events (no
+    // `keep` to judge them), their places are known already, and each band
+    // places its own once it has settled, which saves the threads a meeting.
     const uintptr_t room = reinterpret_cast<uintptr_t>(events.data()) + first * sizeof(Event2D);
     const std::size_t room_bytes = (most - first) * sizeof(Event2D);
+    const bool placed_while_settling = interval.counted && !keep;
+    if (placed_while_settling) {
+        events.grow_to(first + count_places(interval));
+    }
     on_every_band([&](Band& band) {
         const std::size_t share = room_bytes / bands_.size();
         map_in(room + share * static_cast<std::size_t>(&band - bands_.data()), share);
         settle(band, interval, keep);
+        if (placed_while_settling) {
+            place_band(band, events.data() + first, interval);
+        }
     });
     last_t_us_ = t_us;
-    place(events, first, interval);
+    if (!placed_while_settling) {
+        place(events, first, interval);
+    }
     give_back_if_oversized(noise_, noise_.size());
     for (Band& band : bands_) {
         band.changes.give_back_if_oversized();
@@ -616,20 +627,28 @@ void PixelModel::place(EventBuffer& events, std::size_t first, const Interval& i
                          [](const Event2D& a, const Event2D& b) { return a.t < b.t; });
         return;
     }
+    events.grow_to(first + count_places(interval));
+    Event2D* const out = events.data() + first;
+    on_every_band([&](Band& band) { place_band(band, out, interval); });
+}
+
+// Turns the bands' counts of events at each offset into where the band's
+// first event at that offset goes; returns how many there are in all.
+std::size_t PixelModel::count_places(const Interval& interval) {
     uint32_t placed = 0;
     for (std::size_t offset = 0; offset < interval.dt; ++offset) {
         for (Band& band : bands_) {
             placed += std::exchange(band.per_offset[offset], placed);
         }
     }
-    events.grow_to(first + placed);
-    Event2D* const out = events.data() + first;
-    on_every_band([&](Band& band) {
-        for (Event2D event : band.kept) {
-            clear_padding(event);
-            out[band.per_offset[interval.offset(event)]++] = event;
-        }
-    });
+    return placed;
+}
+
+void PixelModel::place_band(Band& band, Event2D* out, const Interval& interval) {
+    for (Event2D event : band.kept) {
+        clear_padding(event);
+        out[band.per_offset[interval.offset(event)]++] = event;
+    }
 }
 
 }  // namespace orvane::sim

@@ -90,6 +90,8 @@ private:
                         const PixelSettings& settings, bool count);
     void settle(Band& band, const Interval& interval, const PixelFilter& keep);
     void place(EventBuffer& events, std::size_t first, const Interval& interval);
+    std::size_t count_places(const Interval& interval);
+    static void place_band(Band& band, Event2D* out, const Interval& interval);
     template <typename Task>
     void on_every_band(Task task);
 
