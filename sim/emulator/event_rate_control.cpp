@@ -25,8 +25,8 @@ void EventRateControl::reset() noexcept {
     in_slice_ = false;
 }
 
-void EventRateControl::control(const EventRateControlSettings& settings,
-                               EventBuffer& events, std::size_t later) noexcept {
+void EventRateControl::control(const EventRateControlSettings& settings, EventBuffer& events,
+                               std::size_t later) noexcept {
     if (cap_of(settings) != cap_) {
         reset();
         cap_ = cap_of(settings);

@@ -13,8 +13,8 @@
 #include "EventTriggerIn.h"
 #include "camera/tools/ToolFactory.h"
 #include "event_buffer.h"
-#include "records.h"
 #include "pybind11_internals.h"
+#include "records.h"
 
 namespace orvane::sim::python {
 
