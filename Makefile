@@ -35,6 +35,7 @@ stubs: install ## Regenerate the typing stubs in stubs/ from the built modules
 		$(BIN)/python -m pybind11_stubgen --exit-code -o stubs $$module || exit 1; \
 	done
 	$(BIN)/python stubs/overridable.py stubs/orvane_hal_py.pyi
+	$(BIN)/python stubs/python_parts.py stubs/orvane_sim_py.pyi
 
 test: pytest cpp-test ## Set everything up and run every test
 

@@ -52,6 +52,23 @@ def test_sim_imports_both_kit_modules():
     assert out.stdout.split() == ["True", "True"]
 
 
+def test_sim_hands_out_the_python_parts_only_when_asked():
+    script = """import sys, orvane_sim_py
+print('orvane_sim' in sys.modules, hasattr(orvane_sim_py, '__path__'), 'orvane_sim' in sys.modules)
+try:
+    orvane_sim_py.no_such_name
+except AttributeError as error:
+    print(error, 'orvane_sim' in sys.modules)
+"""
+    out = subprocess.run(
+        [sys.executable, "-c", script], capture_output=True, text=True, check=True, cwd="/"
+    )
+    assert out.stdout.splitlines() == [
+        "False False False",
+        "module 'orvane_sim_py' has no attribute 'no_such_name' True",
+    ]
+
+
 def test_import_works_from_any_directory_without_environment(tmp_path):
     env = {
         key: value

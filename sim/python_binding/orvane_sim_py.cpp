@@ -1,6 +1,7 @@
 #include <pybind11/pybind11.h>
 
 #include "bound_class_guards.h"
+#include "python_parts.h"
 #include "sim_camera.h"
 #include "sim_events.h"
 #include "sim_tools.h"
@@ -17,5 +18,6 @@ PYBIND11_MODULE(orvane_sim_py, m, py::multiple_interpreters::not_supported()) {
     orvane::sim::python::register_events(m);
     orvane::sim::python::register_tools(m);
     orvane::sim::python::register_camera(m);
+    orvane::sim::python::register_python_parts(m);
     orvane::python::guard_bound_classes(m);
 }
