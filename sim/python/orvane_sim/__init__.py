@@ -7,4 +7,6 @@ Optional dependencies (PyAV, h5py, tqdm, Dask) are imported only by the
 functions that need them, which name the extra to install when one is missing.
 """
 
-__all__: list[str] = []
+from .video_files import video_frames
+
+__all__: list[str] = ["video_frames"]
