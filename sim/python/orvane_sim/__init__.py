@@ -7,6 +7,7 @@ Optional dependencies (PyAV, h5py, tqdm, Dask) are imported only by the
 functions that need them, which name the extra to install when one is missing.
 """
 
+from .image_files import image_frames
 from .video_files import video_frames
 
-__all__: list[str] = ["video_frames"]
+__all__: list[str] = ["image_frames", "video_frames"]
