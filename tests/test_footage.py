@@ -132,7 +132,7 @@ def test_bad_arguments_raise_at_the_call(tmp_path, call, error, message):
 
 def test_bad_files_raise_value_error_naming_them(tmp_path):
     (tmp_path / "notes.txt").write_text("no video here")
-    with pytest.raises(ValueError, match="notes.txt"):
+    with pytest.raises(ValueError, match=r"notes\.txt"):
         sim.video_frames(tmp_path / "notes.txt")
     with av.open(str(tmp_path / "sound.wav"), "w") as sound:
         stream = sound.add_stream("pcm_s16le", rate=8000)
