@@ -96,7 +96,7 @@ def _timed_frames(
             if frame.pts is None:
                 raise ValueError(f"{name} gives a frame no presentation time")
             time_us = round((frame.pts - origin) * microseconds_per_tick) - start_us
-            if time_us <= 0:
+            if time_us <= 0 and last_time < 0:
                 # The latest frame at or before the start is the one shown there.
                 shown = (0, frame)
                 continue
