@@ -27,8 +27,6 @@ py::object python_part(const py::str& name) {
 
 }  // namespace
 
-void register_python_parts(py::module_& m) {
-    m.def("__getattr__", &python_part, py::arg("name"));
-}
+void register_python_parts(py::module_& m) { m.def("__getattr__", &python_part, py::arg("name")); }
 
 }  // namespace orvane::sim::python
