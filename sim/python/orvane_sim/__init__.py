@@ -7,4 +7,6 @@ Optional dependencies (PyAV, h5py, tqdm, Dask) are imported only by the
 functions that need them, which name the extra to install when one is missing.
 """
 
-__all__: list[str] = []
+from orvane_sim.layouts import to_xytp
+
+__all__: list[str] = ["to_xytp"]
