@@ -10,7 +10,7 @@ BUILD_DEPS = $(shell $(PYTHON) .ci/build-requires)
 # that NumPy instead of the newest one.
 NUMPY_VERSION ?=
 # The optional dependencies to install with the modules.
-EXTRAS ?= test
+EXTRAS ?= test,tonic
 CPP_BUILD := build/cpp
 
 .DEFAULT_GOAL := help
@@ -36,11 +36,12 @@ stubs: install ## Regenerate the typing stubs in stubs/ from the built modules
 	done
 	$(BIN)/python stubs/overridable.py stubs/orvane_hal_py.pyi
 	$(BIN)/python stubs/python_parts.py stubs/orvane_sim_py.pyi
+	$(BIN)/python stubs/scene_types.py stubs/orvane_sim_py.pyi
 
 test: pytest cpp-test ## Set everything up and run every test
 
 typecheck: ## Type-check the README's Python blocks and the tour (mypy --strict, pyright)
-	$(MAKE) install EXTRAS=test,plot
+	$(MAKE) install EXTRAS=$(EXTRAS),plot
 	bash .ci/check-types $(BIN)/python
 
 pytest: install ## Run the Python test suite
