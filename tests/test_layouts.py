@@ -13,7 +13,8 @@ def events():
 def test_xytp_copies_every_field_with_the_polarity_asked_for(events, polarity, off, on):
     xytp = sim.to_xytp(events, polarity=polarity)
     assert xytp.dtype.itemsize == 13
-    assert (xytp["x"] == events["x"]).all() and (xytp["y"] == events["y"]).all()
+    assert (xytp["x"] == events["x"]).all()
+    assert (xytp["y"] == events["y"]).all()
     assert (xytp["t"] == events["timestamp"].astype(np.int64)).all()
     assert (xytp["p"] == np.where(events["polarity"] == 1, on, off)).all()
     assert (xytp["t"] - 100_000 < 0).all()

@@ -125,7 +125,10 @@ def test_readme_example_prints_what_its_comments_say(example):
     [
         ("print(6 * 7)  # 42\nprint(1 / 3)  # 0.33", [(2, "0.33", "0.3333333333333333")]),
         ("for n in (1, 2):\n    print(n, 'a')  # 1 a, 2 b", [(2, "1 a, 2 b", "1 a, 2 a")]),
-        ("print(1000, 'x')  # about 1090 x\nprint(1000)  # about 1120", [(2, "about 1120", "1000")]),
+        (
+            "print(1000, 'x')  # about 1090 x\nprint(1000)  # about 1120",
+            [(2, "about 1120", "1000")],
+        ),
         ("print(1000, 'x')  # about 1000 y", [(1, "about 1000 y", "1000 x")]),
         ("if False:\n    print(1)  # 1", [(2, "1", "")]),
     ],

@@ -4,7 +4,8 @@
 
 namespace orvane::sim::python::docs {
 
-inline constexpr const char* kModule = R"doc(An emulated event camera and the kit code that hands records and tools to Python.
+inline constexpr const char* kModule =
+    R"doc(An emulated event camera and the kit code that hands records and tools to Python.
 
 Camera emulates an IMX636-like sensor watching a scene, its six tools acting on
 the stream; the functions make kit records and tools for tests.
@@ -12,13 +13,15 @@ the stream; the functions make kit records and tools for tests.
 >>> events, triggers = orvane_sim_py.Camera("bar", width=320, height=240).read(10_000)
 )doc";
 
-inline constexpr const char* kCamera = R"doc(An emulated IMX636-like sensor watching a scene, with the kit's six tools.
+inline constexpr const char* kCamera =
+    R"doc(An emulated IMX636-like sensor watching a scene, with the kit's six tools.
 
 The same seed, scene, tool values and reads give the same bytes, whatever the
 number of threads and however the clock is read.
 )doc";
 
-inline constexpr const char* kCameraInit = R"doc(A camera watching `scene`; every argument after it goes by keyword only.
+inline constexpr const char* kCameraInit =
+    R"doc(A camera watching `scene`; every argument after it goes by keyword only.
 
 Args:
     scene: a built-in scene's name ("bar", "dots", "still", "flicker"; str,
@@ -58,7 +61,8 @@ inline constexpr const char* kCameraClock =
 inline constexpr const char* kCameraDescription =
     "The camera's CameraDescription: product, manufacturer, serial, USB ids and interface.";
 
-inline constexpr const char* kCameraEvents = R"doc(A fixed test pattern of `n` Event2D records, unrelated to the scene.
+inline constexpr const char* kCameraEvents =
+    R"doc(A fixed test pattern of `n` Event2D records, unrelated to the scene.
 
 Event i has x = i % width, y = i % height, polarity i % 2; time stamps keep
 increasing from call to call, starting at 1000 us. What the sensor sees comes
@@ -68,13 +72,15 @@ Raises:
     MemoryError or ValueError: a count no memory holds; the pattern stays as it was.
 )doc";
 
-inline constexpr const char* kCameraTriggers = R"doc(A fixed test pattern of `n` EventTriggerIn records, unrelated to the scene.
+inline constexpr const char* kCameraTriggers =
+    R"doc(A fixed test pattern of `n` EventTriggerIn records, unrelated to the scene.
 
 Trigger i has polarity i % 2 and id i % 4; time stamps keep increasing from
 call to call, starting at 2000 us.
 )doc";
 
-inline constexpr const char* kCameraRead = R"doc(The next `duration_us` microseconds of the sensor, as (events, triggers).
+inline constexpr const char* kCameraRead =
+    R"doc(The next `duration_us` microseconds of the sensor, as (events, triggers).
 
 Args:
     duration_us: how far the clock moves on, in microseconds (0 or more).
@@ -100,7 +106,8 @@ Raises:
 Example: events, triggers = camera.read(10_000)  # the next 10 ms
 )doc";
 
-inline constexpr const char* kCameraStream = R"doc(An iterator of (events, triggers), one read(slice_us) per step.
+inline constexpr const char* kCameraStream =
+    R"doc(An iterator of (events, triggers), one read(slice_us) per step.
 
 Args:
     slice_us: the length of each slice in microseconds, at least 1.
@@ -120,7 +127,8 @@ inline constexpr const char* kCameraTools =
     "The camera's six tools in ToolType order (Biases, TriggerIn, AntiFlicker, "
     "EventRateControl, EventTrailFilter, ROI), sharing one register bank.";
 
-inline constexpr const char* kCameraTool = R"doc(The camera's tool of `tool_type`, or None when it has none.
+inline constexpr const char* kCameraTool =
+    R"doc(The camera's tool of `tool_type`, or None when it has none.
 
 Example: roi = camera.tool(orvane_hal_py.ROI)
 )doc";
@@ -148,7 +156,8 @@ inline constexpr const char* kStreamNext =
     "The next slice as (events, triggers), as Camera.read() gives it; StopIteration once "
     "the stream's duration is read.";
 
-inline constexpr const char* kEvent2dArray = R"doc(`n` Event2D records made in C++, handed to NumPy without a copy.
+inline constexpr const char* kEvent2dArray =
+    R"doc(`n` Event2D records made in C++, handed to NumPy without a copy.
 
 Event i has x = i % 1280, y = i % 720, polarity i % 2 and time stamp 1000 + i us.
 )doc";
@@ -172,7 +181,8 @@ inline constexpr const char* kEvent2dFields =
 inline constexpr const char* kTriggerFields =
     "The fields (polarity, timestamp, id) of an EventTriggerIn as C++ reads them.";
 
-inline constexpr const char* kMakeTool = R"doc(A new IMX636 tool of `kind` with its own register bank.
+inline constexpr const char* kMakeTool =
+    R"doc(A new IMX636 tool of `kind` with its own register bank.
 
 Args:
     kind: "Biases", "TriggerIn", "AntiFlicker", "EventRateControl",
@@ -206,7 +216,8 @@ inline constexpr const char* kToolHolder =
 
 inline constexpr const char* kToolHolderInit = "Holds `tool`; raises TypeError for None.";
 
-inline constexpr const char* kToolHolderToolInfo = "getToolInfo() of the held tool, asked from C++.";
+inline constexpr const char* kToolHolderToolInfo =
+    "getToolInfo() of the held tool, asked from C++.";
 
 inline constexpr const char* kToolHolderTool = "The held tool.";
 

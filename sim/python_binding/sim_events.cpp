@@ -34,8 +34,8 @@ void register_events(py::module_& m) {
     m.def(
         "event2d_array",
         [](std::size_t n) {
-            return records_to_numpy<Event2D>(n,
-                                             [](std::size_t i) { return simulated_event(i, 1000); });
+            return records_to_numpy<Event2D>(
+                n, [](std::size_t i) { return simulated_event(i, 1000); });
         },
         py::arg("n"), docs::kEvent2dArray);
     m.def(

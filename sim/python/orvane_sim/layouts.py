@@ -32,8 +32,7 @@ def to_xytp(events: npt.NDArray[np.void], *, polarity: str = "01") -> npt.NDArra
     if not isinstance(events, np.ndarray) or not set(EVENT_FIELDS) <= set(names):
         shown = getattr(events, "dtype", type(events).__name__)
         raise TypeError(
-            f"events must be a NumPy array of Event2D records (fields {EVENT_FIELDS}), "
-            f"got {shown}"
+            f"events must be a NumPy array of Event2D records (fields {EVENT_FIELDS}), got {shown}"
         )
     if polarity not in POLARITIES:
         raise ValueError(f"polarity must be '01' or 'signed', got {polarity!r}")
