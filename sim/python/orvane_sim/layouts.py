@@ -34,7 +34,7 @@ def to_xytp(events: npt.NDArray[np.void], *, polarity: str = "01") -> npt.NDArra
         raise TypeError(
             f"events must be a NumPy array of Event2D records (fields {EVENT_FIELDS}), got {shown}"
         )
-    if polarity not in POLARITIES:
+    if not isinstance(polarity, str) or polarity not in POLARITIES:
         raise ValueError(f"polarity must be '01' or 'signed', got {polarity!r}")
     xytp = np.empty(events.shape, XYTP)
     xytp["x"], xytp["y"] = events["x"], events["y"]
