@@ -10,11 +10,11 @@ BUILD_DEPS = $(shell $(PYTHON) .ci/build-requires)
 # that NumPy instead of the newest one.
 NUMPY_VERSION ?=
 # The optional dependencies to install with the modules.
-EXTRAS ?= test,video
+EXTRAS ?= test,video,tonic
 CPP_BUILD := build/cpp
 
 .DEFAULT_GOAL := help
-.PHONY: help tour bench stubs test typecheck pytest cpp-test install sanitize-test leak-check hypothesis-long stress \
+.PHONY: help tour bench stubs test test-installed typecheck pytest cpp-test install sanitize-test leak-check hypothesis-long stress \
 	memory-check fuzz fuzz-long wheels lint format clean
 
 help: ## List the targets
@@ -36,22 +36,28 @@ stubs: install ## Regenerate the typing stubs in stubs/ from the built modules
 	done
 	$(BIN)/python stubs/overridable.py stubs/orvane_hal_py.pyi
 	$(BIN)/python stubs/python_parts.py stubs/orvane_sim_py.pyi
+	$(BIN)/python stubs/scene_types.py stubs/orvane_sim_py.pyi
 
 test: pytest cpp-test ## Set everything up and run every test
 
 typecheck: ## Type-check the README's Python blocks and the tour (mypy --strict, pyright)
-	$(MAKE) install EXTRAS=test,plot,video
+	$(MAKE) install EXTRAS=$(EXTRAS),plot
 	bash .ci/check-types $(BIN)/python
 
 pytest: install ## Run the Python test suite
 	$(BIN)/python -m pytest
+
+test-installed: ## Run the Python suite with $(PYTHON) (the active venv's) on what is installed there, building nothing
+	$(PYTHON) -m pytest
 
 cpp-test: ## Build and run the C++ tests of the kit code
 	cmake -S . -B $(CPP_BUILD) -DORVANE_BUILD_PYTHON=OFF -DORVANE_BUILD_TESTS=ON -DCMAKE_BUILD_TYPE=Debug $(CPP_FLAGS)
 	cmake --build $(CPP_BUILD) --parallel
 	ctest --test-dir $(CPP_BUILD) --output-on-failure
 
+# A venv made elsewhere (VENV=) gets the build requirements first.
 install: $(BIN)/python ## Build and install the modules into $(VENV)
+	$(BIN)/python -m pip install --quiet $(BUILD_DEPS)
 	$(BIN)/python -m pip install --quiet --no-build-isolation $(INSTALL_FLAGS) ".[$(EXTRAS)]"
 	$(if $(NUMPY_VERSION),$(BIN)/python -m pip install --quiet "numpy==$(NUMPY_VERSION)")
 

@@ -3,6 +3,7 @@
 #include "bound_class_guards.h"
 #include "python_parts.h"
 #include "sim_camera.h"
+#include "sim_docstrings.h"
 #include "sim_events.h"
 #include "sim_tools.h"
 
@@ -13,6 +14,7 @@ namespace py = pybind11;
 // register, so it imports both first. Like them, it refuses to be imported
 // by a subinterpreter where the interpreter lets a module say so.
 PYBIND11_MODULE(orvane_sim_py, m, py::multiple_interpreters::not_supported()) {
+    m.doc() = orvane::sim::python::docs::kModule;
     py::module_::import("orvane_hal_py");
     py::module_::import("orvane_base_py");
     orvane::sim::python::register_events(m);

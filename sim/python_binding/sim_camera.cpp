@@ -20,6 +20,7 @@
 #include "RawEventStreamFormat.h"
 #include "emulator.h"
 #include "event_readout.h"
+#include "sim_docstrings.h"
 #include "sim_events.h"
 #include "sim_frame.h"
 #include "sim_records.h"
@@ -275,31 +276,32 @@ std::unique_ptr<Camera> make_camera(const py::object& scene, std::string serial,
 
 void register_camera(py::module_& m) {
     m.attr("READOUT_EVENTS_PER_US") = kReadoutPerUs;
-    py::class_<Stream>(m, "CameraStream")
+    py::class_<Stream>(m, "CameraStream", docs::kCameraStreamClass)
         .def(
             "__iter__", [](Stream& self) -> Stream& { return self; },
-            py::return_value_policy::reference)
-        .def("__next__", &Stream::next);
-    py::class_<Camera>(m, "Camera")
+            py::return_value_policy::reference, docs::kStreamIter)
+        .def("__next__", &Stream::next, docs::kStreamNext);
+    py::class_<Camera>(m, "Camera", docs::kCamera)
         .def(py::init(&make_camera), py::arg("scene") = "bar", py::kw_only(),
              py::arg("serial") = "SIM-0001", py::arg("seed") = 0,
              py::arg("frame_times_us") = py::none(), py::arg("width") = py::none(),
              py::arg("height") = py::none(), py::arg("threads") = py::none(),
-             py::arg("ideal") = false)
-        .def("__repr__", &Camera::repr)
-        .def_property_readonly("serial", &Camera::serial)
-        .def_property_readonly("clock_us", &Camera::clock_us)
-        .def("description", &Camera::description)
-        .def("events", &Camera::events, py::arg("n"))
-        .def("triggers", &Camera::triggers, py::arg("n"))
-        .def("read", &Camera::read, py::arg("duration_us"))
-        .def("stream", &make_stream, py::arg("slice_us"), py::arg("duration_us") = py::none())
-        .def("tools", &Camera::tools)
-        .def("tool", &Camera::tool, py::arg("tool_type"))
-        .def("stream_format", &Camera::stream_format)
-        .def("frame", &Camera::frame)
-        .def("calibration", &Camera::calibration)
-        .def("file_info", &Camera::file_info);
+             py::arg("ideal") = false, docs::kCameraInit)
+        .def("__repr__", &Camera::repr, docs::kCameraRepr)
+        .def_property_readonly("serial", &Camera::serial, docs::kCameraSerial)
+        .def_property_readonly("clock_us", &Camera::clock_us, docs::kCameraClock)
+        .def("description", &Camera::description, docs::kCameraDescription)
+        .def("events", &Camera::events, py::arg("n"), docs::kCameraEvents)
+        .def("triggers", &Camera::triggers, py::arg("n"), docs::kCameraTriggers)
+        .def("read", &Camera::read, py::arg("duration_us"), docs::kCameraRead)
+        .def("stream", &make_stream, py::arg("slice_us"), py::arg("duration_us") = py::none(),
+             docs::kCameraStream)
+        .def("tools", &Camera::tools, docs::kCameraTools)
+        .def("tool", &Camera::tool, py::arg("tool_type"), docs::kCameraTool)
+        .def("stream_format", &Camera::stream_format, docs::kCameraStreamFormat)
+        .def("frame", &Camera::frame, docs::kCameraFrame)
+        .def("calibration", &Camera::calibration, docs::kCameraCalibration)
+        .def("file_info", &Camera::file_info, docs::kCameraFileInfo);
 }
 
 }  // namespace orvane::sim::python

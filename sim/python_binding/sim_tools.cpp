@@ -13,6 +13,7 @@
 #include "camera/tools/CameraToolRegisterWithCallback.h"
 #include "camera/tools/ToolFactory.h"
 #include "pybind11_internals.h"
+#include "sim_docstrings.h"
 #include "thread_call.h"
 
 namespace py = pybind11;
@@ -152,17 +153,20 @@ std::vector<std::shared_ptr<CameraTool>> make_camera_tools(SensorSize sensor) {
 
 void register_tools(py::module_& m) {
     m.def("make_tool", &make_tool, py::arg("kind"), py::arg("param_prefix") = "",
-          py::arg("params") = py::none());
+          py::arg("params") = py::none(), docs::kMakeTool);
     m.def("make_registry_tool", &make_registry_tool, py::arg("param_prefix") = "",
-          py::arg("params") = std::vector<ParameterDeclaration>());
+          py::arg("params") = std::vector<ParameterDeclaration>(), docs::kMakeRegistryTool);
     // The binding layer would pass None as an empty pointer, which the
     // thread or the holder would then call through.
-    m.def("tool_info_from_thread", &tool_info_from_thread, py::arg("tool").none(false));
+    m.def("tool_info_from_thread", &tool_info_from_thread, py::arg("tool").none(false),
+          docs::kToolInfoFromThread);
     orvane::python::wait_for_calls_at_exit();
-    py::class_<ToolHolder>(m, "ToolHolder", py::custom_type_setup(&collect_through_holders))
-        .def(py::init<std::shared_ptr<CameraTool>>(), py::arg("tool").none(false))
-        .def("tool_info", &ToolHolder::toolInfo)
-        .def("tool", &ToolHolder::tool);
+    py::class_<ToolHolder>(m, "ToolHolder", py::custom_type_setup(&collect_through_holders),
+                           docs::kToolHolder)
+        .def(py::init<std::shared_ptr<CameraTool>>(), py::arg("tool").none(false),
+             docs::kToolHolderInit)
+        .def("tool_info", &ToolHolder::toolInfo, docs::kToolHolderToolInfo)
+        .def("tool", &ToolHolder::tool, docs::kToolHolderTool);
 }
 
 }  // namespace orvane::sim::python

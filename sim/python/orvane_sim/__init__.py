@@ -8,6 +8,7 @@ functions that need them, which name the extra to install when one is missing.
 """
 
 from .image_files import image_frames
+from .layouts import to_xytp
 from .video_files import video_frames
 
-__all__: list[str] = ["image_frames", "video_frames"]
+__all__: list[str] = ["image_frames", "to_xytp", "video_frames"]
