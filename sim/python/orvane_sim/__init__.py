@@ -7,4 +7,8 @@ Optional dependencies (PyAV, h5py, tqdm, Dask) are imported only by the
 functions that need them, which name the extra to install when one is missing.
 """
 
-__all__: list[str] = []
+from .biases import load_biases, save_biases
+from .pictures import event_frame
+from .preview import write_preview
+
+__all__: list[str] = ["event_frame", "load_biases", "save_biases", "write_preview"]
