@@ -10,7 +10,7 @@ BUILD_DEPS = $(shell $(PYTHON) .ci/build-requires)
 # that NumPy instead of the newest one.
 NUMPY_VERSION ?=
 # The optional dependencies to install with the modules.
-EXTRAS ?= test
+EXTRAS ?= test,video
 CPP_BUILD := build/cpp
 
 .DEFAULT_GOAL := help
@@ -21,7 +21,7 @@ help: ## List the targets
 	@grep -E '^[a-z-]+:.*## ' $(MAKEFILE_LIST) | awk -F':.*## ' '{printf "  %-16s %s\n", $$1, $$2}'
 
 tour: ## Set everything up and run the tour of the kit, drawing its picture
-	$(MAKE) install EXTRAS=test,plot
+	$(MAKE) install EXTRAS=test,video,plot
 	$(BIN)/python examples/tour.py
 
 bench: install ## Run the benchmarks and print their figures against the targets
@@ -40,7 +40,7 @@ stubs: install ## Regenerate the typing stubs in stubs/ from the built modules
 test: pytest cpp-test ## Set everything up and run every test
 
 typecheck: ## Type-check the README's Python blocks and the tour (mypy --strict, pyright)
-	$(MAKE) install EXTRAS=test,plot
+	$(MAKE) install EXTRAS=test,video,plot
 	bash .ci/check-types $(BIN)/python
 
 pytest: install ## Run the Python test suite

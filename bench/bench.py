@@ -21,6 +21,7 @@ import threading
 import time
 import timeit
 
+import bench_pictures
 import orvane_base_py as base
 import orvane_hal_py as hal
 import orvane_sim_py as sim
@@ -414,6 +415,7 @@ def main():
     bench_logging(table)
     bench_imports(table)
     bench_set_param_memory(table)
+    bench_pictures.bench_pictures(table)
     table.print()
     return 0 if table.all_met() else 1
 

@@ -78,21 +78,30 @@ class Events:
             raise ValueError(f"events must be one-dimensional, got shape {events.shape}")
         self.x, self.y = _field(events, "x"), _field(events, "y")
         self.polarity, self.t = _field(events, "polarity"), _field(events, "timestamp")
-        self._check_inside(width, height)
+        self.width, self.height = width, height
 
-    def _check_inside(self, width: int, height: int) -> None:
-        if not len(self.x):
-            return
-        outside = self.x.max() >= width or self.y.max() >= height
+    def pixels(self) -> npt.NDArray[np.intp]:
+        """Each event's pixel as an index into the sensor's pixels, row after row."""
+        pixel = np.multiply(self.y, self.width, dtype=np.intp, casting="unsafe")
+        pixel += self.x
+        # With x inside the rows, the index is inside the sensor exactly when y is; y alone is
+        # checked where it is wide enough for the product to wrap around.
+        outside = self.x.max() >= self.width or pixel.max() >= self.width * self.height
+        if self.y.dtype.itemsize >= 8:
+            outside = outside or self.y.max() >= self.height
         if self.x.dtype.kind == "i" or self.y.dtype.kind == "i":
             outside = outside or self.x.min() < 0 or self.y.min() < 0
         if outside:
-            x, y = self.x.astype(np.int64), self.y.astype(np.int64)
-            index = np.flatnonzero((x < 0) | (x >= width) | (y < 0) | (y >= height))[0]
-            raise ValueError(
-                f"event {index} at x={x[index]}, y={y[index]} lies outside the "
-                f"{width} x {height} sensor"
-            )
+            self._raise_outside()
+        return pixel
+
+    def _raise_outside(self) -> None:
+        x, y = self.x.astype(np.int64), self.y.astype(np.int64)
+        index = np.flatnonzero((x < 0) | (x >= self.width) | (y < 0) | (y >= self.height))[0]
+        raise ValueError(
+            f"event {index} at x={x[index]}, y={y[index]} lies outside the "
+            f"{self.width} x {self.height} sensor"
+        )
 
     def __len__(self) -> int:
         return len(self.x)
@@ -101,6 +110,7 @@ class Events:
         part = Events.__new__(Events)
         part.x, part.y = self.x[start:stop], self.y[start:stop]
         part.polarity, part.t = self.polarity[start:stop], self.t[start:stop]
+        part.width, part.height = self.width, self.height
         return part
 
 
@@ -136,8 +146,7 @@ class Canvas:
     def add(self, events: Events) -> None:
         if not len(events):
             return
-        pixel = np.multiply(events.y, self.width, dtype=np.intp, casting="unsafe")
-        pixel += events.x
+        pixel = events.pixels()
         if self.mode == "polarity":
             # Integer-array assignment stores repeated pixels in order: the last event wins.
             assert self._state is not None
@@ -164,6 +173,13 @@ class Canvas:
             decay *= 255
             level = np.rint(decay, out=decay).astype(np.uint8)
         return level.reshape(self.height, self.width)
+
+    def rgb(self, now_us: float) -> Image:
+        """The picture as a (height, width, 3) image; `now_us` is the time surface's now."""
+        levels = self.levels(now_us)
+        if self.mode == "polarity":
+            return to_rgb(levels, self.palette)
+        return np.stack((levels,) * 3, axis=2)
 
     def _count_levels(self) -> Image:
         if self._counts is None:
@@ -208,4 +224,4 @@ def event_frame(
     canvas = Canvas(width, height, mode, tau_us)
     canvas.add(checked)
     now_us = float(checked.t.max()) if len(checked) else 0.0
-    return to_rgb(canvas.levels(now_us), canvas.palette)
+    return canvas.rgb(now_us)
