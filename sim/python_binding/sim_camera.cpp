@@ -39,6 +39,7 @@ constexpr uint64_t kFirstTriggerT = 2000;
 constexpr int64_t kMostThreads = 1024;
 
 using Records = std::tuple<py::array_t<Event2D>, py::array_t<EventTriggerIn>>;
+using BiasValues = py::typing::Dict<py::str, int>;
 
 // A serial given as bytes need not be UTF-8; repr() shows such bytes as \xnn.
 py::str readable(const std::string& text) {
@@ -263,7 +264,7 @@ std::string scene_text(const py::object& scene) {
 
 // The bias values are checked and set by the same Python code that reads bias
 // files, so that a mapping and a file are refused alike, and as a whole.
-void apply_biases(const Camera& camera, const py::dict& biases) {
+void apply_biases(const Camera& camera, const BiasValues& biases) {
     py::module_::import("orvane_sim.biases")
         .attr("apply_bias_mapping")(camera.tool(ToolType::BIAS), biases);
 }
@@ -271,7 +272,7 @@ void apply_biases(const Camera& camera, const py::dict& biases) {
 std::unique_ptr<Camera> make_camera(const py::object& scene, std::string serial, uint64_t seed,
                                     const py::object& frame_times_us, std::optional<int> width,
                                     std::optional<int> height, std::optional<int64_t> threads,
-                                    bool ideal, const std::optional<py::dict>& biases) {
+                                    bool ideal, const std::optional<BiasValues>& biases) {
     const unsigned thread_total = thread_count(threads);
     auto camera = std::make_unique<Camera>(std::move(serial), scene_text(scene),
                                            scene_from_python(scene, frame_times_us, width, height),

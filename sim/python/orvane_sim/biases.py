@@ -9,16 +9,19 @@ from __future__ import annotations
 
 import os
 import re
-from typing import Any, Union
+from typing import TYPE_CHECKING, Any, Union
 
 import orvane_hal_py as hal
+
+if TYPE_CHECKING:
+    import orvane_sim_py
 
 PathLike = Union[str, "os.PathLike[str]"]
 
 _INTEGER = re.compile(r"[+-]?[0-9]+")
 
 
-def _bias_tool(camera: Any) -> hal.CameraTool:
+def _bias_tool(camera: orvane_sim_py.Camera) -> hal.CameraTool:
     tool = camera.tool(hal.BIAS)
     if tool is None:
         raise ValueError(f"{camera!r} has no bias tool")
@@ -61,7 +64,7 @@ def apply_bias_mapping(tool: hal.CameraTool, biases: dict[Any, Any]) -> None:
     _apply(tool, checked)
 
 
-def save_biases(camera: Any, path: PathLike) -> None:
+def save_biases(camera: orvane_sim_py.Camera, path: PathLike) -> None:
     """Writes the camera's bias values to `path`, one `name value` line per bias."""
     tool = _bias_tool(camera)
     lines = [f"# Biases of camera {camera.serial}, in bias code steps from the factory tuning"]
@@ -86,7 +89,7 @@ def _parse_line(tool: hal.CameraTool, text: str) -> tuple[str, int]:
     return name, value
 
 
-def load_biases(camera: Any, path: PathLike) -> None:
+def load_biases(camera: orvane_sim_py.Camera, path: PathLike) -> None:
     """Sets the camera's biases from the file at `path`, all of them or, on a bad line, none.
 
     Biases the file does not name keep their values. A bad line (not `name
