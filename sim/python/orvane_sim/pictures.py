@@ -47,7 +47,7 @@ def check_mode(mode: Any, tau_us: Any) -> None:
         raise ValueError(f"mode must be one of {', '.join(map(repr, MODES))}, got {mode!r}")
     if isinstance(tau_us, bool) or not isinstance(tau_us, numbers.Real):
         raise TypeError(f"tau_us must be a number, got {type(tau_us).__name__}")
-    if not (math.isfinite(tau_us) and tau_us > 0):
+    if not (math.isfinite(float(tau_us)) and float(tau_us) > 0):
         raise ValueError(f"tau_us must be a positive number of microseconds, got {tau_us}")
 
 
@@ -82,7 +82,9 @@ class Events:
 
     def pixels(self) -> npt.NDArray[np.intp]:
         """Each event's pixel as an index into the sensor's pixels, row after row."""
-        pixel = np.multiply(self.y, self.width, dtype=np.intp, casting="unsafe")
+        pixel: npt.NDArray[np.intp] = np.multiply(
+            self.y, self.width, dtype=np.intp, casting="unsafe"
+        )
         pixel += self.x
         # With x inside the rows, the index is inside the sensor exactly when y is; y alone is
         # checked where it is wide enough for the product to wrap around.
@@ -179,7 +181,8 @@ class Canvas:
         levels = self.levels(now_us)
         if self.mode == "polarity":
             return to_rgb(levels, self.palette)
-        return np.stack((levels,) * 3, axis=2)
+        grey: Image = np.stack((levels,) * 3, axis=2)
+        return grey
 
     def _count_levels(self) -> Image:
         if self._counts is None:
@@ -188,7 +191,8 @@ class Canvas:
         rank = math.ceil(COUNT_PERCENTILE / 100 * len(active)) - 1
         scale = np.partition(active, rank)[rank]
         level = np.minimum(self._counts, scale) * (255 / scale)
-        return np.rint(level, out=level).astype(np.uint8)
+        grey: Image = np.rint(level, out=level).astype(np.uint8)
+        return grey
 
 
 def to_rgb(levels: Image, palette: Image) -> Image:

@@ -40,9 +40,9 @@ def _import_av() -> Any:
 def _frame_rate(fps: Any) -> Fraction:
     if isinstance(fps, bool) or not isinstance(fps, numbers.Real):
         raise TypeError(f"fps must be a number, got {type(fps).__name__}")
-    if not (math.isfinite(fps) and 0 < fps <= _MOST_FPS):
+    if not (math.isfinite(float(fps)) and 0 < float(fps) <= _MOST_FPS):
         raise ValueError(f"fps must be above 0 and at most {_MOST_FPS}, got {fps}")
-    return Fraction(fps).limit_denominator(1001)
+    return Fraction(float(fps)).limit_denominator(1001)
 
 
 def _yuv_palettes(palette: Image) -> tuple[Image, Image, Image]:
