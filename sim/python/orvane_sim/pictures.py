@@ -138,12 +138,14 @@ class Canvas:
         self.width, self.height, self.mode, self.tau_us = width, height, mode, tau_us
         self.palette = _polarity_palette() if mode == "polarity" else _grey_palette()
         self._latest = np.full(width * height, -np.inf) if mode == "time_surface" else None
-        self.clear()
+        self._state = np.zeros(width * height, np.uint8) if mode == "polarity" else None
+        self._counts: np.ndarray | None = None
 
     def clear(self) -> None:
-        pixels = self.width * self.height
-        self._state = np.zeros(pixels, np.uint8) if self.mode == "polarity" else None
-        self._counts: np.ndarray | None = None
+        # Refilled in place: fresh pages would fault in again at every preview frame.
+        if self._state is not None:
+            self._state.fill(0)
+        self._counts = None
 
     def add(self, events: Events) -> None:
         if not len(events):

@@ -247,6 +247,8 @@ def write_preview(
             stream = container.add_stream(_CODEC, rate=rate)
             stream.width, stream.height = planes.total_width, planes.even_height
             stream.pix_fmt = "yuv420p"
+            # The encoder's own threads would cost more CPU time than they save on one.
+            stream.codec_context.thread_count = 1
             writer = _PreviewWriter(stream, container, canvas, planes, inputs, rate, av)
             for item in slices:
                 writer.add(_events_of(item, width, height))
