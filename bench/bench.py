@@ -23,6 +23,7 @@ import timeit
 
 # Imported whole, as it imports this module's helpers back.
 import bench_footage
+import bench_pictures
 import orvane_base_py as base
 import orvane_hal_py as hal
 import orvane_sim_py as sim
@@ -417,6 +418,7 @@ def main():
     bench_imports(table)
     bench_set_param_memory(table)
     bench_footage.bench_footage(table)
+    bench_pictures.bench_pictures(table)
     table.print()
     return 0 if table.all_met() else 1
 

@@ -26,7 +26,7 @@ class Camera:
         """
         Create and return a new object.  See help(type) for accurate signature.
         """
-    def __init__(self, scene: str | bytes | bytearray | numpy.typing.NDArray[numpy.uint8] | collections.abc.Sequence[numpy.typing.NDArray[numpy.uint8]] | collections.abc.Iterator[tuple[typing.SupportsIndex, numpy.typing.NDArray[numpy.uint8]]] = 'bar', *, serial: str = 'SIM-0001', seed: typing.SupportsInt | typing.SupportsIndex = 0, frame_times_us: collections.abc.Sequence[typing.SupportsIndex] | numpy.typing.NDArray[numpy.integer[typing.Any]] | None = None, width: typing.SupportsInt | typing.SupportsIndex | None = None, height: typing.SupportsInt | typing.SupportsIndex | None = None, threads: typing.SupportsInt | typing.SupportsIndex | None = None, ideal: bool = False) -> None:
+    def __init__(self, scene: str | bytes | bytearray | numpy.typing.NDArray[numpy.uint8] | collections.abc.Sequence[numpy.typing.NDArray[numpy.uint8]] | collections.abc.Iterator[tuple[typing.SupportsIndex, numpy.typing.NDArray[numpy.uint8]]] = 'bar', *, serial: str = 'SIM-0001', seed: typing.SupportsInt | typing.SupportsIndex = 0, frame_times_us: collections.abc.Sequence[typing.SupportsIndex] | numpy.typing.NDArray[numpy.integer[typing.Any]] | None = None, width: typing.SupportsInt | typing.SupportsIndex | None = None, height: typing.SupportsInt | typing.SupportsIndex | None = None, threads: typing.SupportsInt | typing.SupportsIndex | None = None, ideal: bool = False, biases: dict[str, typing.SupportsInt | typing.SupportsIndex] | None = None) -> None:
         """
         A camera watching `scene`; every argument after it goes by keyword only.
         
@@ -44,13 +44,16 @@ class Camera:
             threads: threads of the pixel model, 1 to 1024; None for every core.
             ideal: True for the ideal pixel, False (default) for the realistic one
                 (photoreceptor lag, leak, shot noise, hot pixels, readout queue).
+            biases: bias values by name (int), set on the bias tool all or none, as
+                load_biases() sets a bias file's.
         
         Raises:
             ValueError: an unknown scene name, a size or thread count out of range,
                 frames of mixed sizes, missing, short, negative or non-increasing
-                frame_times_us, or width/height given with a user's frames.
+                frame_times_us, or width/height given with a user's frames; an
+                unknown bias name or a value out of its range.
             TypeError: frames that are not uint8 NumPy arrays, or a scene of no
-                accepted kind.
+                accepted kind; a bias name that is no str or a value that is no int.
             MemoryError: frames too large to copy.
         
         Example: Camera(frames, frame_times_us=[0, 10_000], seed=1)
@@ -199,9 +202,13 @@ class ToolHolder:
         """
         getToolInfo() of the held tool, asked from C++.
         """
+from orvane_sim import event_frame as event_frame
 from orvane_sim import image_frames as image_frames
+from orvane_sim import load_biases as load_biases
+from orvane_sim import save_biases as save_biases
 from orvane_sim import to_xytp as to_xytp
 from orvane_sim import video_frames as video_frames
+from orvane_sim import write_preview as write_preview
 def event2d(x: typing.SupportsInt | typing.SupportsIndex, y: typing.SupportsInt | typing.SupportsIndex, p: typing.SupportsInt | typing.SupportsIndex, t: typing.SupportsInt | typing.SupportsIndex) -> orvane_base_py.Event2D:
     """
     One Event2D record made by the kit: pixel (x, y), polarity p (0 OFF, 1 ON), time t in us.

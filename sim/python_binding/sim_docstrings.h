@@ -37,13 +37,16 @@ Args:
     threads: threads of the pixel model, 1 to 1024; None for every core.
     ideal: True for the ideal pixel, False (default) for the realistic one
         (photoreceptor lag, leak, shot noise, hot pixels, readout queue).
+    biases: bias values by name (int), set on the bias tool all or none, as
+        load_biases() sets a bias file's.
 
 Raises:
     ValueError: an unknown scene name, a size or thread count out of range,
         frames of mixed sizes, missing, short, negative or non-increasing
-        frame_times_us, or width/height given with a user's frames.
+        frame_times_us, or width/height given with a user's frames; an
+        unknown bias name or a value out of its range.
     TypeError: frames that are not uint8 NumPy arrays, or a scene of no
-        accepted kind.
+        accepted kind; a bias name that is no str or a value that is no int.
     MemoryError: frames too large to copy.
 
 Example: Camera(frames, frame_times_us=[0, 10_000], seed=1)

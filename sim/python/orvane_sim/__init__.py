@@ -7,8 +7,19 @@ Optional dependencies (PyAV, h5py, tqdm, Dask) are imported only by the
 functions that need them, which name the extra to install when one is missing.
 """
 
+from .biases import load_biases, save_biases
 from .image_files import image_frames
 from .layouts import to_xytp
+from .pictures import event_frame
+from .preview import write_preview
 from .video_files import video_frames
 
-__all__: list[str] = ["image_frames", "to_xytp", "video_frames"]
+__all__: list[str] = [
+    "event_frame",
+    "image_frames",
+    "load_biases",
+    "save_biases",
+    "to_xytp",
+    "video_frames",
+    "write_preview",
+]
