@@ -67,6 +67,27 @@ const std::array<float, 256>& log_intensity() {
     return table;
 }
 
+// For a move from grey level a to b, linear in log intensity: the level
+// whose light is the move's time-average, (b - a) / ln((b + 10) / (a + 10))
+// - 10, rounded, at [a * 256 + b]. A photoreceptor's cutoff follows the
+// light, so its filter decays over the move as at that level throughout,
+// however the move is cut into samples.
+const std::array<uint8_t, 256 * 256>& mean_levels() {
+    static const std::array<uint8_t, 256 * 256> table = [] {
+        std::array<uint8_t, 256 * 256> levels{};
+        for (int a = 0; a < 256; ++a) {
+            for (int b = 0; b < 256; ++b) {
+                const double light =
+                    a == b ? a + kDarkOffset
+                           : (b - a) / std::log((b + kDarkOffset) / (a + kDarkOffset));
+                levels[a * 256 + b] = static_cast<uint8_t>(std::lround(light - kDarkOffset));
+            }
+        }
+        return levels;
+    }();
+    return table;
+}
+
 // The splitmix64 finaliser: every bit of the result depends on every bit of `bits`.
 uint64_t mixed(uint64_t bits) {
     bits = (bits ^ (bits >> 30)) * 0xbf58476d1ce4e5b9u;
@@ -105,11 +126,16 @@ void for_each_difference(const uint8_t* a, const uint8_t* b, At at) {
         uint64_t word_b;
         std::memcpy(&word_a, a + word, 8);
         std::memcpy(&word_b, b + word, 8);
-        for (uint64_t differ = word_a ^ word_b; differ != 0; differ &= differ - 1) {
-            // Leaves the lowest set bit of each differing byte: one call per byte.
-            const int bit = __builtin_ctzll(differ);
-            differ &= ~(uint64_t{0xff} << (bit & ~7)) | (uint64_t{1} << bit);
-            at(word + bit / 8);
+        const uint64_t differ = word_a ^ word_b;
+        if (differ == 0) {
+            continue;
+        }
+        // In a video every byte of a word tends to differ: a test per byte
+        // costs less than finding them bit by bit.
+        for (int byte = 0; byte < 8; ++byte) {
+            if (((differ >> (8 * byte)) & 0xff) != 0) {
+                at(word + byte);
+            }
         }
     }
 }
@@ -206,15 +232,14 @@ struct PixelModel::Interval {
 // finds the crossings without changing the pixels, so that it can still
 // give up when memory runs out, then settles them.
 struct PixelModel::Band {
-    // A pixel whose grey level changed or that emitted an event, with the
-    // reference and last event time it moves to.
+    // A pixel whose state moves: the reference, filter output and last event
+    // time it moves to. Its grey level moves with the whole sample's.
     struct Change {
         uint64_t last_event_t;
         uint16_t x;
         uint16_t y;
         float reference;
         float filtered;
-        uint8_t level;
     };
 
     Band(int first, int end) : first_row(first), end_row(end) {}
@@ -349,7 +374,7 @@ void PixelModel::step(const uint8_t* sample, uint64_t t_us, const PixelSettings&
     on_every_band([&](Band& band) {
         const std::size_t share = room_bytes / bands_.size();
         map_in(room + share * static_cast<std::size_t>(&band - bands_.data()), share);
-        settle(band, interval, keep);
+        settle(band, sample, interval, keep);
         if (placed_while_settling) {
             place_band(band, events.data() + first, interval);
         }
@@ -455,6 +480,7 @@ void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interva
         band.per_offset.assign(interval.dt, 0);
     }
     const auto& logs = log_intensity();
+    const auto& mean_level = mean_levels();
     const auto pass = [&](const Event2D& event, uint64_t& last) {
         if (last != kNever && event.t - last < settings.refractory_us) {
             return;
@@ -465,15 +491,20 @@ void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interva
             ++band.per_offset[interval.offset(event)];
         }
     };
-    const auto record = [&](uint16_t x, uint16_t y, float reference, float filtered, uint8_t level,
-                            uint64_t last) {
+    // In a video most pixels change at every sample and few cross a
+    // threshold: only a state that moves is written down.
+    const auto record = [&](uint16_t x, uint16_t y, const PixelState& state, float reference,
+                            float filtered, uint64_t last) {
+        if (reference == state.reference && filtered == state.filtered &&
+            last == state.last_event_t) {
+            return;
+        }
         Band::Change* change = band.changes.add(1);
         change->last_event_t = last;
         change->x = x;
         change->y = y;
         change->reference = reference;
         change->filtered = filtered;
-        change->level = level;
     };
     const auto key = [](const Event2D& event) { return uint32_t{event.y} << 16 | event.x; };
     const Event2D* noise = band.noise_begin;
@@ -489,8 +520,7 @@ void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interva
             for (; noise != band.noise_end && key(*noise) == key(first); ++noise) {
                 pass(*noise, last);
             }
-            record(first.x, first.y, state.reference, state.filtered,
-                   last_sample_[static_cast<std::size_t>(first.y) * width_ + first.x], last);
+            record(first.x, first.y, state, state.reference, state.filtered, last);
         }
     };
     for (int y = band.first_row; y < band.end_row; ++y) {
@@ -501,7 +531,9 @@ void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interva
             const auto px = static_cast<uint16_t>(x);
             const auto py = static_cast<uint16_t>(y);
             const uint32_t here = uint32_t{py} << 16 | px;
-            pass_noise_before(here);
+            if (noise != band.noise_end && key(*noise) < here) {
+                pass_noise_before(here);
+            }
             // Changes come in patches: the scan will soon meet this column again a
             // few rows down.
             pixels_.prefetch(px, static_cast<uint16_t>(y + kPrefetchRows));
@@ -510,17 +542,19 @@ void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interva
             const double end = logs[after[x]];
             band.crossings.count = 0;
             float reference = state.reference;
-            float filtered = static_cast<float>(end);
+            // The ideal pixel has no filter: its output stays as it was.
+            float filtered = state.filtered;
             if (ideal_) {
                 reference = ideal_crossings(interval, start, end, state.reference,
                                             settings.on_threshold * state.threshold_scale,
                                             settings.off_threshold * state.off_scale, px, py,
                                             band.crossings);
             } else {
+                const uint8_t level = mean_level[before[x] * 256 + after[x]];
                 Lagged lagged{state.reference,
                               state.filtered,
-                              cutoff_[after[x]],
-                              decay_[after[x]],
+                              cutoff_[level],
+                              decay_[level],
                               high_pass,
                               settings.on_threshold * state.threshold_scale,
                               settings.off_threshold * state.off_scale};
@@ -532,8 +566,24 @@ void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interva
                     *band.next_moving.add(1) = here;
                 }
             }
-            // The pixel's noise joins its crossings in time order, after those of its time.
             uint64_t last = state.last_event_t;
+            if (noise == band.noise_end || key(*noise) != here) {
+                // Room for every crossing at once: the refractory period drops a few.
+                Event2D* kept = band.kept.add(band.crossings.count);
+                for (const Event2D& crossing : band.crossings) {
+                    if (last == kNever || crossing.t - last >= settings.refractory_us) {
+                        last = crossing.t;
+                        *kept++ = crossing;
+                        if (count) {
+                            ++band.per_offset[interval.offset(crossing)];
+                        }
+                    }
+                }
+                band.kept.count = static_cast<std::size_t>(kept - band.kept.room.data());
+                record(px, py, state, reference, filtered, last);
+                return;
+            }
+            // The pixel's noise joins its crossings in time order, after those of its time.
             for (const Event2D& crossing : band.crossings) {
                 for (; noise != band.noise_end && key(*noise) == here && noise->t < crossing.t;
                      ++noise) {
@@ -544,7 +594,7 @@ void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interva
             for (; noise != band.noise_end && key(*noise) == here; ++noise) {
                 pass(*noise, last);
             }
-            record(px, py, reference, filtered, after[x], last);
+            record(px, py, state, reference, filtered, last);
         };
         const auto for_each_change = [&](auto at) {
             int first = 0;
@@ -560,7 +610,31 @@ void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interva
                 }
             }
         };
+        // In a video most pixels change at every sample, by less than a
+        // threshold and without noise: an ideal one then only changes its grey
+        // level, which settle() copies with the whole sample.
+        const auto quiet = [&](int x) {
+            const uint32_t here = static_cast<uint32_t>(y) << 16 | static_cast<uint32_t>(x);
+            if (noise != band.noise_end && key(*noise) <= here) {
+                return false;
+            }
+            const PixelState& state =
+                pixels_.at(static_cast<uint16_t>(x), static_cast<uint16_t>(y));
+            const double end = logs[after[x]];
+            const double step = end > state.reference
+                                    ? settings.on_threshold * state.threshold_scale
+                                    : settings.off_threshold * state.off_scale;
+            return std::abs(end - state.reference) < step;
+        };
         const uint32_t next_row = static_cast<uint32_t>(y + 1) << 16;
+        if (ideal_) {
+            for_each_change([&](int x) {
+                if (!quiet(x)) {
+                    cross(x);
+                }
+            });
+            continue;
+        }
         if (moving == band.moving.end() || *moving >= next_row) {
             for_each_change(cross);
             continue;
@@ -587,14 +661,17 @@ void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interva
 // Moves the band's pixels on, then lets `keep` judge the events that passed
 // the refractory period, in pixel order, where neighbouring events have
 // neighbouring state.
-void PixelModel::settle(Band& band, const Interval& interval, const PixelFilter& keep) {
+void PixelModel::settle(Band& band, const uint8_t* sample, const Interval& interval,
+                        const PixelFilter& keep) {
     std::swap(band.moving, band.next_moving);
+    const std::size_t first = static_cast<std::size_t>(band.first_row) * width_;
+    std::memcpy(last_sample_.data() + first, sample + first,
+                static_cast<std::size_t>(band.end_row - band.first_row) * width_);
     for (const Band::Change& change : band.changes) {
         PixelState& state = pixels_.at(change.x, change.y);
         state.reference = change.reference;
         state.filtered = change.filtered;
         state.last_event_t = change.last_event_t;
-        last_sample_[static_cast<std::size_t>(change.y) * width_ + change.x] = change.level;
     }
     if (!keep) {
         return;
