@@ -283,9 +283,10 @@ PixelModel::PixelModel(int width, int height, const uint8_t* first_sample, uint6
     leak_shares_.reserve(ideal ? 0 : last_sample_.size());
     for (std::size_t pixel = 0; pixel < last_sample_.size(); ++pixel) {
         const float level = logs[last_sample_[pixel]];
+        const float on_scale = threshold_scale(key, pixel, mismatch);
+        const float off_scale = ideal ? on_scale : threshold_scale(off_key, pixel, mismatch);
         pixels_.at(static_cast<uint16_t>(pixel % width), static_cast<uint16_t>(pixel / width)) = {
-            level, threshold_scale(key, pixel, mismatch), threshold_scale(off_key, pixel, mismatch),
-            level, kNever};
+            level, on_scale, off_scale, level, kNever};
         if (ideal) {
             continue;
         }
@@ -610,26 +611,45 @@ void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interva
                 }
             }
         };
-        // In a video most pixels change at every sample, by less than a
-        // threshold and without noise: an ideal one then only changes its grey
-        // level, which settle() copies with the whole sample.
-        const auto quiet = [&](int x) {
-            const uint32_t here = static_cast<uint32_t>(y) << 16 | static_cast<uint32_t>(x);
-            if (noise != band.noise_end && key(*noise) <= here) {
+        // In a video most pixels change at every sample, most by less than a
+        // threshold: an ideal pixel without noise at hand takes this short way,
+        // its crossings straight into the kept events, and its grey level
+        // moves with the whole sample's in settle().
+        const auto ideal_without_noise = [&](int x) {
+            const auto px = static_cast<uint16_t>(x);
+            const auto py = static_cast<uint16_t>(y);
+            if (noise != band.noise_end && key(*noise) <= (uint32_t{py} << 16 | px)) {
                 return false;
             }
-            const PixelState& state =
-                pixels_.at(static_cast<uint16_t>(x), static_cast<uint16_t>(y));
+            const PixelState& state = pixels_.at(px, py);
             const double end = logs[after[x]];
-            const double step = end > state.reference
-                                    ? settings.on_threshold * state.threshold_scale
-                                    : settings.off_threshold * state.off_scale;
-            return std::abs(end - state.reference) < step;
+            const double on_step = settings.on_threshold * state.threshold_scale;
+            const double off_step = settings.off_threshold * state.off_scale;
+            if (std::abs(end - state.reference) < (end > state.reference ? on_step : off_step)) {
+                return true;
+            }
+            const std::size_t first = band.kept.count;
+            const float reference = ideal_crossings(interval, logs[before[x]], end, state.reference,
+                                                    on_step, off_step, px, py, band.kept);
+            uint64_t last = state.last_event_t;
+            Event2D* kept = band.kept.room.data() + first;
+            for (const Event2D* crossing = kept; crossing != band.kept.end(); ++crossing) {
+                if (last == kNever || crossing->t - last >= settings.refractory_us) {
+                    last = crossing->t;
+                    if (count) {
+                        ++band.per_offset[interval.offset(*crossing)];
+                    }
+                    *kept++ = *crossing;
+                }
+            }
+            band.kept.count = static_cast<std::size_t>(kept - band.kept.room.data());
+            record(px, py, state, reference, state.filtered, last);
+            return true;
         };
         const uint32_t next_row = static_cast<uint32_t>(y + 1) << 16;
         if (ideal_) {
             for_each_change([&](int x) {
-                if (!quiet(x)) {
+                if (!ideal_without_noise(x)) {
                     cross(x);
                 }
             });
