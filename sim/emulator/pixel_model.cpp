@@ -266,49 +266,6 @@ struct PixelModel::Band {
     Filling<uint16_t> changed_columns;
 };
 
-PixelModel::PixelModel(int width, int height, const uint8_t* first_sample, uint64_t t_us,
-                       std::mt19937_64& random, unsigned threads, bool ideal)
-    : width_(width),
-      height_(height),
-      last_t_us_(t_us),
-      ideal_(ideal),
-      last_sample_(first_sample, first_sample + static_cast<std::size_t>(width) * height),
-      pixels_(width, height) {
-    const auto& logs = log_intensity();
-    const uint64_t key = random();
-    const uint64_t off_key = ideal ? key : random();
-    const uint64_t hot_key = ideal ? 0 : random();
-    const uint64_t leak_key = ideal ? 0 : random();
-    const double mismatch = ideal ? kThresholdMismatch : kRealisticMismatch;
-    leak_shares_.reserve(ideal ? 0 : last_sample_.size());
-    for (std::size_t pixel = 0; pixel < last_sample_.size(); ++pixel) {
-        const float level = logs[last_sample_[pixel]];
-        const float on_scale = threshold_scale(key, pixel, mismatch);
-        const float off_scale = ideal ? on_scale : threshold_scale(off_key, pixel, mismatch);
-        pixels_.at(static_cast<uint16_t>(pixel % width), static_cast<uint16_t>(pixel / width)) = {
-            level, on_scale, off_scale, level, kNever};
-        if (ideal) {
-            continue;
-        }
-        leak_shares_.push_back(static_cast<float>(leak_share(leak_key, pixel)));
-        if (unit(mixed(hot_key + 2 * pixel)) <= kHotFraction) {
-            hot_pixels_.push_back(
-                {static_cast<uint32_t>(pixel),
-                 kHotLeastHz + (kHotMostHz - kHotLeastHz) * unit(mixed(hot_key + 2 * pixel + 1))});
-        }
-    }
-    const auto most_bands = static_cast<unsigned>(std::max(1, height / kLeastRowsPerBand));
-    const auto count = static_cast<int>(std::clamp(threads, 1u, most_bands));
-    for (int band = 0; band < count; ++band) {
-        bands_.emplace_back(height * band / count, height * (band + 1) / count);
-    }
-    if (count > 1) {
-        pool_ = std::make_unique<WorkerPool>(count);
-    }
-}
-
-PixelModel::~PixelModel() = default;
-
 template <typename Task>
 void PixelModel::on_every_band(Task task) {
     if (!pool_) {
@@ -318,6 +275,61 @@ void PixelModel::on_every_band(Task task) {
     auto share = [&](unsigned band) { task(bands_[band]); };
     pool_->run(share);
 }
+
+PixelModel::PixelModel(int width, int height, const uint8_t* first_sample, uint64_t t_us,
+                       std::mt19937_64& random, unsigned threads, bool ideal)
+    : width_(width),
+      height_(height),
+      last_t_us_(t_us),
+      ideal_(ideal),
+      last_sample_(first_sample, first_sample + static_cast<std::size_t>(width) * height),
+      pixels_(width, height) {
+    const auto most_bands = static_cast<unsigned>(std::max(1, height / kLeastRowsPerBand));
+    const auto count = static_cast<int>(std::clamp(threads, 1u, most_bands));
+    for (int band = 0; band < count; ++band) {
+        bands_.emplace_back(height * band / count, height * (band + 1) / count);
+    }
+    if (count > 1) {
+        pool_ = std::make_unique<WorkerPool>(count);
+    }
+    const auto& logs = log_intensity();
+    const uint64_t key = random();
+    const uint64_t off_key = ideal ? key : random();
+    const uint64_t hot_key = ideal ? 0 : random();
+    const uint64_t leak_key = ideal ? 0 : random();
+    const double mismatch = ideal ? kThresholdMismatch : kRealisticMismatch;
+    leak_shares_.resize(ideal ? 0 : last_sample_.size());
+    // Each pixel's draws are hashes of its index: the bands draw their own rows.
+    std::vector<std::vector<HotPixel>> band_hot_pixels(bands_.size());
+    on_every_band([&](Band& band) {
+        std::vector<HotPixel>& hot =
+            band_hot_pixels[static_cast<std::size_t>(&band - bands_.data())];
+        const auto first = static_cast<std::size_t>(band.first_row) * width;
+        const auto end = static_cast<std::size_t>(band.end_row) * width;
+        for (std::size_t pixel = first; pixel < end; ++pixel) {
+            const float level = logs[last_sample_[pixel]];
+            const float on_scale = threshold_scale(key, pixel, mismatch);
+            const float off_scale = ideal ? on_scale : threshold_scale(off_key, pixel, mismatch);
+            pixels_.at(static_cast<uint16_t>(pixel % width),
+                       static_cast<uint16_t>(pixel / width)) = {level, on_scale, off_scale, level,
+                                                                kNever};
+            if (ideal) {
+                continue;
+            }
+            leak_shares_[pixel] = static_cast<float>(leak_share(leak_key, pixel));
+            if (unit(mixed(hot_key + 2 * pixel)) <= kHotFraction) {
+                hot.push_back({static_cast<uint32_t>(pixel),
+                               kHotLeastHz + (kHotMostHz - kHotLeastHz) *
+                                                 unit(mixed(hot_key + 2 * pixel + 1))});
+            }
+        }
+    });
+    for (const std::vector<HotPixel>& hot : band_hot_pixels) {
+        hot_pixels_.insert(hot_pixels_.end(), hot.begin(), hot.end());
+    }
+}
+
+PixelModel::~PixelModel() = default;
 
 void PixelModel::step(const uint8_t* sample, uint64_t t_us, const PixelSettings& settings,
                       std::mt19937_64& random, const PixelFilter& keep, EventBuffer& events,
