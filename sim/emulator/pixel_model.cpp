@@ -233,7 +233,7 @@ struct PixelModel::Interval {
 // give up when memory runs out, then settles them.
 struct PixelModel::Band {
     // A pixel whose state moves: the reference, filter output and last event
-    // time it moves to. Its grey level moves with the whole sample's.
+    // time it moves to. Its grey level moves with its run of the sample.
     struct Change {
         uint64_t last_event_t;
         uint16_t x;
@@ -264,6 +264,9 @@ struct PixelModel::Band {
     Filling<uint32_t> next_moving;
     // The columns of the row at hand whose grey level changed.
     Filling<uint16_t> changed_columns;
+    // Where the runs of up to kBlock pixels that hold a changed grey level
+    // start, as indices into the sample.
+    Filling<std::size_t> changed_runs;
 };
 
 template <typename Task>
@@ -488,6 +491,7 @@ void PixelModel::hand_noise_to_bands() {
 void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interval& interval,
                                 const PixelSettings& settings, bool count) {
     band.changes.count = 0;
+    band.changed_runs.count = 0;
     band.kept.count = 0;
     if (interval.counted) {
         band.per_offset.assign(interval.dt, 0);
@@ -613,9 +617,14 @@ void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interva
             int first = 0;
             for (; first + kBlock <= width_; first += kBlock) {
                 if (!same_block(before + first, after + first)) {
+                    *band.changed_runs.add(1) = row + static_cast<std::size_t>(first);
                     for_each_difference(before + first, after + first,
                                         [&](int x) { at(first + x); });
                 }
+            }
+            if (std::memcmp(before + first, after + first,
+                            static_cast<std::size_t>(width_ - first)) != 0) {
+                *band.changed_runs.add(1) = row + static_cast<std::size_t>(first);
             }
             for (int x = first; x < width_; ++x) {
                 if (before[x] != after[x]) {
@@ -626,7 +635,7 @@ void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interva
         // In a video most pixels change at every sample, most by less than a
         // threshold: an ideal pixel without noise at hand takes this short way,
         // its crossings straight into the kept events, and its grey level
-        // moves with the whole sample's in settle().
+        // moves with its run of the sample in settle().
         const auto ideal_without_noise = [&](int x) {
             const auto px = static_cast<uint16_t>(x);
             const auto py = static_cast<uint16_t>(y);
@@ -696,9 +705,11 @@ void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interva
 void PixelModel::settle(Band& band, const uint8_t* sample, const Interval& interval,
                         const PixelFilter& keep) {
     std::swap(band.moving, band.next_moving);
-    const std::size_t first = static_cast<std::size_t>(band.first_row) * width_;
-    std::memcpy(last_sample_.data() + first, sample + first,
-                static_cast<std::size_t>(band.end_row - band.first_row) * width_);
+    const auto width = static_cast<std::size_t>(width_);
+    for (const std::size_t run : band.changed_runs) {
+        std::memcpy(last_sample_.data() + run, sample + run,
+                    std::min<std::size_t>(kBlock, width - run % width));
+    }
     for (const Band::Change& change : band.changes) {
         PixelState& state = pixels_.at(change.x, change.y);
         state.reference = change.reference;
