@@ -27,6 +27,7 @@ import bench_pictures
 import orvane_base_py as base
 import orvane_hal_py as hal
 import orvane_sim_py as sim
+from bench_video import bench_video
 from numpy_pixel_model import NumpyPixelModel
 
 ROUNDS = 31
@@ -412,6 +413,7 @@ def main():
     bench_data_numpy(table)
     bench_event_array(table)
     bench_emulator(table)
+    bench_video(table)
     bench_read_leaves_python_running(table)
     bench_read_interrupt_and_memory(table)
     bench_logging(table)

@@ -1,7 +1,7 @@
 """The simulated camera as an emulator: scenes, the pixel model and the tools acting on it."""
 
 import gc
-import importlib.util
+import importlib
 import os
 import pickle
 import re
@@ -31,6 +31,21 @@ def tool_set(cam, tool_type, **values):
     tool = cam.tool(tool_type)
     for name, value in values.items():
         assert tool.set_param(name, value), name
+
+
+def bench_module(name):
+    """A module of the benchmarks, which import each other."""
+    sys.path.insert(0, str(Path(__file__).parents[1] / "bench"))
+    try:
+        return importlib.import_module(name)
+    finally:
+        sys.path.pop(0)
+
+
+def small_video(seconds=0.1, width=64, height=48):
+    """The benchmark's dense video (every pixel changing at every frame), on a small sensor."""
+    frames, times = bench_module("dense_video").dense_video(width, height, seconds)
+    return {"scene": frames, "frame_times_us": times.tolist()}
 
 
 def per_pixel(events):
@@ -103,16 +118,15 @@ def test_arrays_are_handed_over_without_a_copy():
     assert events.base is not None
 
 
-@pytest.mark.parametrize("scene", ["bar", "dots", "still", "flicker", "frames"])
+@pytest.mark.parametrize("scene", ["bar", "dots", "still", "flicker", "frames", "video"])
 def test_same_seed_and_settings_give_the_same_stream(scene):
     """Whatever the number of threads, each rendering its own rows of the scene, with the
     per-pixel tools judging on them."""
     frames = np.random.default_rng(3).integers(0, 256, (3, 48, 64), np.uint8)
-    given = (
-        {"scene": list(frames), "frame_times_us": [0, 40_000, 90_000]}
-        if scene == "frames"
-        else {"scene": scene, **SMALL}
-    )
+    given = {
+        "frames": {"scene": list(frames), "frame_times_us": [0, 40_000, 90_000]},
+        "video": small_video(),
+    }.get(scene, {"scene": scene, **SMALL})
 
     def stream(seed, threads=None):
         cam = sim.Camera(seed=seed, threads=threads, **given)
@@ -182,6 +196,7 @@ def test_an_iterator_of_frames_is_read_as_needed_and_gives_the_array_s_events(pi
     ("bad", "error", "grey"),
     [
         (lambda cam: (0, np.zeros((4, 4), np.uint8)), ValueError, 200),
+        (lambda cam: (5, np.zeros((4, 4, 4), np.uint8)), ValueError, 200),
         (lambda cam: signal.raise_signal(signal.SIGINT), KeyboardInterrupt, 0),
         (lambda cam: cam.read(100), RuntimeError, 0),  # it reads the camera it feeds
     ],
@@ -207,6 +222,39 @@ def test_frames_of_a_dtype_equivalent_to_uint8_are_taken(dtype):
     expected = sim.Camera(scene=frames, frame_times_us=[0, 500]).read(1_000)[0].tobytes()
     for scene in (frames.astype(dtype), list(frames.astype(dtype))):
         assert sim.Camera(scene=scene, frame_times_us=[0, 500]).read(1_000)[0].tobytes() == expected
+
+
+GREY = np.random.default_rng(8).integers(0, 256, (3, 16, 24), np.uint8)
+RGB = np.random.default_rng(9).integers(0, 256, (3, 16, 24, 3), np.uint8)
+LUMA = np.floor(0.2126 * RGB[..., 0] + 0.7152 * RGB[..., 1] + 0.0722 * RGB[..., 2] + 0.5)
+DARKENED, BRIGHTENED = GREY.copy(), GREY.copy()
+DARKENED[:, :4], BRIGHTENED[:, :4] = 0, 255
+
+
+@pytest.mark.parametrize(
+    ("frames", "grey"),
+    [
+        (RGB, LUMA),
+        (RGB.astype(np.float32) / 255, LUMA),
+        (RGB / 255, LUMA),
+        (GREY / 255, GREY),
+        (GREY.astype(np.float32) / 255, GREY),
+        (np.concatenate([np.full((3, 4, 24), -0.5), GREY[:, 4:] / 255], axis=1), DARKENED),
+        (np.concatenate([np.full((3, 4, 24), 1.7), GREY[:, 4:] / 255], axis=1), BRIGHTENED),
+    ],
+    ids=["rgb8", "rgb32", "rgb64", "grey64", "grey32", "below 0", "above 1"],
+)
+def test_colour_and_float_frames_give_the_events_of_their_grey_levels(frames, grey):
+    times = [0, 7_000, 16_667]
+
+    def stream(scene):
+        cam = sim.Camera(scene=scene, frame_times_us=times, seed=4, threads=2)
+        events = cam.read(12_000)[0].tobytes() + cam.read(8_000)[0].tobytes()
+        return events, cam.frame().data_numpy()[..., 0].tobytes()
+
+    expected = stream(grey.astype(np.uint8))
+    assert len(expected[0]) > 0
+    assert stream(frames) == stream(list(frames)) == expected
 
 
 @pytest.mark.parametrize("scene", ["big", "[big[0]]"])
@@ -376,8 +424,8 @@ def test_raising_a_bias_lowers_its_count(scene, bias, low, high, counted):
             {"scene": 5},
             TypeError,
             (
-                "scene must be a scene's name, an N x H x W uint8 array, a sequence of H x W "
-                "uint8 arrays or an iterator of (time_us, frame) pairs"
+                "scene must be a scene's name, an N x H x W (x 3) array, a sequence of H x W (x 3) "
+                "arrays or an iterator of (time_us, frame) pairs"
             ),
         ),
         (
@@ -399,14 +447,29 @@ def test_raising_a_bias_lowers_its_count(scene, bias, low, high, counted):
             "There must be one time stamp per frame: got 2 frames and 1 time stamps",
         ),
         (
-            {"scene": np.zeros((2, 4, 4), np.float32), "frame_times_us": [0, 1]},
-            TypeError,
-            "The frames must be of dtype uint8, got float32",
+            {"scene": np.zeros((2, 4, 4), np.int16), "frame_times_us": [0, 1]},
+            ValueError,
+            "The frames must be of dtype uint8, float32 or float64, got int16",
+        ),
+        (
+            {"scene": np.zeros((2, 4, 4, 4), np.uint8), "frame_times_us": [0, 1]},
+            ValueError,
+            "An array of frames must be N x H x W, or N x H x W x 3 for RGB, got shape (2, 4, 4, 4)",
+        ),
+        (
+            {"scene": [np.zeros((4, 4)), np.zeros((4, 4), bool)], "frame_times_us": [0, 1]},
+            ValueError,
+            "Frame 1 must be of dtype uint8, float32 or float64, got bool",
+        ),
+        (
+            {"scene": [np.zeros((4, 4)), np.zeros((4, 4, 2))], "frame_times_us": [0, 1]},
+            ValueError,
+            "Frame 1 must be H x W, or H x W x 3 for RGB, got shape (4, 4, 2)",
         ),
         (
             {"scene": [[1, 2]], "frame_times_us": [0]},
             TypeError,
-            "Frame 0 must be a NumPy array of dtype uint8, got list",
+            "Frame 0 must be a NumPy array, got list",
         ),
         (
             {"scene": np.zeros((1, 4, 4), np.uint8)},
@@ -473,7 +536,8 @@ def flash(width, height, grey=200):
 
 
 def read_in_pieces(scene, tools, pieces):
-    cam = sim.Camera(seed=3, **flash(**SMALL)) if scene == "flash" else camera(scene, seed=3)
+    given = {"flash": flash(**SMALL), "video": small_video()}
+    cam = sim.Camera(seed=3, **given[scene]) if scene in given else camera(scene, seed=3)
     if tools:
         every_tool_enabled(cam)
     reads = [cam.read(d) for d in pieces]
@@ -481,7 +545,7 @@ def read_in_pieces(scene, tools, pieces):
 
 
 @pytest.mark.parametrize("tools", [False, True], ids=["no tool", "every tool"])
-@pytest.mark.parametrize("scene", ["bar", "dots", "flicker", "flash"])
+@pytest.mark.parametrize("scene", ["bar", "dots", "flicker", "flash", "video"])
 def test_a_stretch_gives_the_same_bytes_however_it_is_read(scene, tools):
     random_pieces = np.random.default_rng(5).integers(0, 3000, 60).tolist()
     total = sum(random_pieces)
@@ -595,10 +659,7 @@ def test_the_numpy_reference_counts_the_events_of_every_pixel_alike():
     The background activity is at its lowest, since the two draw it from
     different generators.
     """
-    path = Path(__file__).parents[1] / "bench" / "numpy_pixel_model.py"
-    found = importlib.util.spec_from_file_location("numpy_pixel_model", path)
-    module = importlib.util.module_from_spec(found)
-    found.loader.exec_module(module)
+    module = bench_module("numpy_pixel_model")
     width, height = 160, 120
     cam = camera(seed=5, width=width, height=height, ideal=True)
     tool_set(cam, hal.BIAS, bias_fo=-35, bias_hpf=120)
@@ -610,6 +671,23 @@ def test_the_numpy_reference_counts_the_events_of_every_pixel_alike():
         for events in (cam.read(duration)[0], reference.read(duration))
     ]
     assert (counts[0] > 0).sum() > 3000
+    assert (counts[0] == counts[1]).mean() >= 0.999
+
+
+def test_the_numpy_video_model_counts_the_events_of_every_pixel_alike():
+    """The dense-video benchmark's NumPy model: same counts per pixel, noise at its lowest."""
+    video = small_video(seconds=0.2, width=128, height=96)
+    cam = sim.Camera(**video, seed=5, ideal=True)
+    tool_set(cam, hal.BIAS, bias_fo=-35, bias_hpf=120)
+    reference = bench_module("numpy_video_model").NumpyVideoModel(
+        video["scene"], video["frame_times_us"], 5, noise_hz=0.1 * 2 ** (-35 / 20 - 4)
+    )
+    duration = video["frame_times_us"][-1]
+    counts = [
+        np.bincount(events["y"].astype(int) * 128 + events["x"], minlength=128 * 96)
+        for events in (cam.read(duration)[0], reference.read(duration))
+    ]
+    assert (counts[0] > 0).mean() > 0.9
     assert (counts[0] == counts[1]).mean() >= 0.999
 
 

@@ -37,11 +37,11 @@ uint64_t slice_end(uint64_t t_us) {
 }
 
 // The scene's next sample; for a scene that would go longer without one,
-// the next multiple of kLongestStepUs instead, so that a tool value changed
-// between two reads acts soon.
+// the next multiple of kLongestStepUs instead where the scene allows it, so
+// that a tool value changed between two reads acts soon.
 uint64_t next_sample(const Scene& scene, uint64_t t_us) {
     const uint64_t sample = std::max(scene.next_sample_after(t_us), t_us + 1);
-    if (sample - t_us <= kLongestStepUs) {
+    if (sample - t_us <= kLongestStepUs || !scene.may_sample_between(t_us)) {
         return sample;
     }
     return t_us > kLatest - kLongestStepUs

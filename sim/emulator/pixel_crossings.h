@@ -26,9 +26,10 @@ constexpr int kMostPieces = 64;
 
 // floor(distance / step) for a distance of at least 0: the thresholds a
 // move of `distance` crosses. Most moves cross none, which a comparison
-// tells as exactly as the division, and sooner.
+// tells as exactly as the division, and sooner; a positive quotient is
+// floored by the conversion.
 inline int steps_within(double distance, double step) {
-    return distance < step ? 0 : static_cast<int>(std::floor(distance / step));
+    return distance < step ? 0 : static_cast<int>(distance / step);
 }
 
 // How the photoreceptor's filter decays over an interval of `dt` us: in
@@ -141,8 +142,12 @@ void lagged_crossings(const Span& interval, double start, double end, Lagged& pi
     double from_s = 0;
     double from_y = pixel.filtered;
     for (int piece = 1; piece <= pieces && may_cross(from_y, start + slope * from_s); ++piece) {
+        // Once the filter's own motion has died out, its output runs parallel
+        // to the input: linear, so one piece takes the rest of the interval.
+        const bool parallel = pixel.high_pass == 0 && std::abs(gap * fade) < kSettled;
+        piece = parallel ? pieces : piece;
         const double to_s = dt * piece / pieces;
-        fade *= pixel.decay.piece;
+        fade = parallel ? pixel.decay.whole : fade * pixel.decay.piece;
         const double to_y = start + slope * to_s - trail + gap * fade;
         const bool rising = to_y > pixel.reference;
         const double step = rising ? pixel.on_step : pixel.off_step;

@@ -67,6 +67,27 @@ const std::array<float, 256>& log_intensity() {
     return table;
 }
 
+// For a move from grey level a to b, linear in log intensity: the level
+// whose light is the move's time-average, (b - a) / ln((b + 10) / (a + 10))
+// - 10, rounded, at [a * 256 + b]. A photoreceptor's cutoff follows the
+// light, so its filter decays over the move as at that level throughout,
+// however the move is cut into samples.
+const std::array<uint8_t, 256 * 256>& mean_levels() {
+    static const std::array<uint8_t, 256 * 256> table = [] {
+        std::array<uint8_t, 256 * 256> levels{};
+        for (int a = 0; a < 256; ++a) {
+            for (int b = 0; b < 256; ++b) {
+                const double light =
+                    a == b ? a + kDarkOffset
+                           : (b - a) / std::log((b + kDarkOffset) / (a + kDarkOffset));
+                levels[a * 256 + b] = static_cast<uint8_t>(std::lround(light - kDarkOffset));
+            }
+        }
+        return levels;
+    }();
+    return table;
+}
+
 // The splitmix64 finaliser: every bit of the result depends on every bit of `bits`.
 uint64_t mixed(uint64_t bits) {
     bits = (bits ^ (bits >> 30)) * 0xbf58476d1ce4e5b9u;
@@ -105,11 +126,16 @@ void for_each_difference(const uint8_t* a, const uint8_t* b, At at) {
         uint64_t word_b;
         std::memcpy(&word_a, a + word, 8);
         std::memcpy(&word_b, b + word, 8);
-        for (uint64_t differ = word_a ^ word_b; differ != 0; differ &= differ - 1) {
-            // Leaves the lowest set bit of each differing byte: one call per byte.
-            const int bit = __builtin_ctzll(differ);
-            differ &= ~(uint64_t{0xff} << (bit & ~7)) | (uint64_t{1} << bit);
-            at(word + bit / 8);
+        const uint64_t differ = word_a ^ word_b;
+        if (differ == 0) {
+            continue;
+        }
+        // In a video every byte of a word tends to differ: a test per byte
+        // costs less than finding them bit by bit.
+        for (int byte = 0; byte < 8; ++byte) {
+            if (((differ >> (8 * byte)) & 0xff) != 0) {
+                at(word + byte);
+            }
         }
     }
 }
@@ -206,15 +232,14 @@ struct PixelModel::Interval {
 // finds the crossings without changing the pixels, so that it can still
 // give up when memory runs out, then settles them.
 struct PixelModel::Band {
-    // A pixel whose grey level changed or that emitted an event, with the
-    // reference and last event time it moves to.
+    // A pixel whose state moves: the reference, filter output and last event
+    // time it moves to. Its grey level moves with its run of the sample.
     struct Change {
         uint64_t last_event_t;
         uint16_t x;
         uint16_t y;
         float reference;
         float filtered;
-        uint8_t level;
     };
 
     Band(int first, int end) : first_row(first), end_row(end) {}
@@ -239,49 +264,10 @@ struct PixelModel::Band {
     Filling<uint32_t> next_moving;
     // The columns of the row at hand whose grey level changed.
     Filling<uint16_t> changed_columns;
+    // Where the runs of up to kBlock pixels that hold a changed grey level
+    // start, as indices into the sample.
+    Filling<std::size_t> changed_runs;
 };
-
-PixelModel::PixelModel(int width, int height, const uint8_t* first_sample, uint64_t t_us,
-                       std::mt19937_64& random, unsigned threads, bool ideal)
-    : width_(width),
-      height_(height),
-      last_t_us_(t_us),
-      ideal_(ideal),
-      last_sample_(first_sample, first_sample + static_cast<std::size_t>(width) * height),
-      pixels_(width, height) {
-    const auto& logs = log_intensity();
-    const uint64_t key = random();
-    const uint64_t off_key = ideal ? key : random();
-    const uint64_t hot_key = ideal ? 0 : random();
-    const uint64_t leak_key = ideal ? 0 : random();
-    const double mismatch = ideal ? kThresholdMismatch : kRealisticMismatch;
-    leak_shares_.reserve(ideal ? 0 : last_sample_.size());
-    for (std::size_t pixel = 0; pixel < last_sample_.size(); ++pixel) {
-        const float level = logs[last_sample_[pixel]];
-        pixels_.at(static_cast<uint16_t>(pixel % width), static_cast<uint16_t>(pixel / width)) = {
-            level, threshold_scale(key, pixel, mismatch), threshold_scale(off_key, pixel, mismatch),
-            level, kNever};
-        if (ideal) {
-            continue;
-        }
-        leak_shares_.push_back(static_cast<float>(leak_share(leak_key, pixel)));
-        if (unit(mixed(hot_key + 2 * pixel)) <= kHotFraction) {
-            hot_pixels_.push_back(
-                {static_cast<uint32_t>(pixel),
-                 kHotLeastHz + (kHotMostHz - kHotLeastHz) * unit(mixed(hot_key + 2 * pixel + 1))});
-        }
-    }
-    const auto most_bands = static_cast<unsigned>(std::max(1, height / kLeastRowsPerBand));
-    const auto count = static_cast<int>(std::clamp(threads, 1u, most_bands));
-    for (int band = 0; band < count; ++band) {
-        bands_.emplace_back(height * band / count, height * (band + 1) / count);
-    }
-    if (count > 1) {
-        pool_ = std::make_unique<WorkerPool>(count);
-    }
-}
-
-PixelModel::~PixelModel() = default;
 
 template <typename Task>
 void PixelModel::on_every_band(Task task) {
@@ -292,6 +278,61 @@ void PixelModel::on_every_band(Task task) {
     auto share = [&](unsigned band) { task(bands_[band]); };
     pool_->run(share);
 }
+
+PixelModel::PixelModel(int width, int height, const uint8_t* first_sample, uint64_t t_us,
+                       std::mt19937_64& random, unsigned threads, bool ideal)
+    : width_(width),
+      height_(height),
+      last_t_us_(t_us),
+      ideal_(ideal),
+      last_sample_(first_sample, first_sample + static_cast<std::size_t>(width) * height),
+      pixels_(width, height) {
+    const auto most_bands = static_cast<unsigned>(std::max(1, height / kLeastRowsPerBand));
+    const auto count = static_cast<int>(std::clamp(threads, 1u, most_bands));
+    for (int band = 0; band < count; ++band) {
+        bands_.emplace_back(height * band / count, height * (band + 1) / count);
+    }
+    if (count > 1) {
+        pool_ = std::make_unique<WorkerPool>(count);
+    }
+    const auto& logs = log_intensity();
+    const uint64_t key = random();
+    const uint64_t off_key = ideal ? key : random();
+    const uint64_t hot_key = ideal ? 0 : random();
+    const uint64_t leak_key = ideal ? 0 : random();
+    const double mismatch = ideal ? kThresholdMismatch : kRealisticMismatch;
+    leak_shares_.resize(ideal ? 0 : last_sample_.size());
+    // Each pixel's draws are hashes of its index: the bands draw their own rows.
+    std::vector<std::vector<HotPixel>> band_hot_pixels(bands_.size());
+    on_every_band([&](Band& band) {
+        std::vector<HotPixel>& hot =
+            band_hot_pixels[static_cast<std::size_t>(&band - bands_.data())];
+        const auto first = static_cast<std::size_t>(band.first_row) * width;
+        const auto end = static_cast<std::size_t>(band.end_row) * width;
+        for (std::size_t pixel = first; pixel < end; ++pixel) {
+            const float level = logs[last_sample_[pixel]];
+            const float on_scale = threshold_scale(key, pixel, mismatch);
+            const float off_scale = ideal ? on_scale : threshold_scale(off_key, pixel, mismatch);
+            pixels_.at(static_cast<uint16_t>(pixel % width),
+                       static_cast<uint16_t>(pixel / width)) = {level, on_scale, off_scale, level,
+                                                                kNever};
+            if (ideal) {
+                continue;
+            }
+            leak_shares_[pixel] = static_cast<float>(leak_share(leak_key, pixel));
+            if (unit(mixed(hot_key + 2 * pixel)) <= kHotFraction) {
+                hot.push_back({static_cast<uint32_t>(pixel),
+                               kHotLeastHz + (kHotMostHz - kHotLeastHz) *
+                                                 unit(mixed(hot_key + 2 * pixel + 1))});
+            }
+        }
+    });
+    for (const std::vector<HotPixel>& hot : band_hot_pixels) {
+        hot_pixels_.insert(hot_pixels_.end(), hot.begin(), hot.end());
+    }
+}
+
+PixelModel::~PixelModel() = default;
 
 void PixelModel::step(const uint8_t* sample, uint64_t t_us, const PixelSettings& settings,
                       std::mt19937_64& random, const PixelFilter& keep, EventBuffer& events,
@@ -349,7 +390,7 @@ void PixelModel::step(const uint8_t* sample, uint64_t t_us, const PixelSettings&
     on_every_band([&](Band& band) {
         const std::size_t share = room_bytes / bands_.size();
         map_in(room + share * static_cast<std::size_t>(&band - bands_.data()), share);
-        settle(band, interval, keep);
+        settle(band, sample, interval, keep);
         if (placed_while_settling) {
             place_band(band, events.data() + first, interval);
         }
@@ -450,11 +491,13 @@ void PixelModel::hand_noise_to_bands() {
 void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interval& interval,
                                 const PixelSettings& settings, bool count) {
     band.changes.count = 0;
+    band.changed_runs.count = 0;
     band.kept.count = 0;
     if (interval.counted) {
         band.per_offset.assign(interval.dt, 0);
     }
     const auto& logs = log_intensity();
+    const auto& mean_level = mean_levels();
     const auto pass = [&](const Event2D& event, uint64_t& last) {
         if (last != kNever && event.t - last < settings.refractory_us) {
             return;
@@ -465,15 +508,20 @@ void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interva
             ++band.per_offset[interval.offset(event)];
         }
     };
-    const auto record = [&](uint16_t x, uint16_t y, float reference, float filtered, uint8_t level,
-                            uint64_t last) {
+    // In a video most pixels change at every sample and few cross a
+    // threshold: only a state that moves is written down.
+    const auto record = [&](uint16_t x, uint16_t y, const PixelState& state, float reference,
+                            float filtered, uint64_t last) {
+        if (reference == state.reference && filtered == state.filtered &&
+            last == state.last_event_t) {
+            return;
+        }
         Band::Change* change = band.changes.add(1);
         change->last_event_t = last;
         change->x = x;
         change->y = y;
         change->reference = reference;
         change->filtered = filtered;
-        change->level = level;
     };
     const auto key = [](const Event2D& event) { return uint32_t{event.y} << 16 | event.x; };
     const Event2D* noise = band.noise_begin;
@@ -489,8 +537,7 @@ void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interva
             for (; noise != band.noise_end && key(*noise) == key(first); ++noise) {
                 pass(*noise, last);
             }
-            record(first.x, first.y, state.reference, state.filtered,
-                   last_sample_[static_cast<std::size_t>(first.y) * width_ + first.x], last);
+            record(first.x, first.y, state, state.reference, state.filtered, last);
         }
     };
     for (int y = band.first_row; y < band.end_row; ++y) {
@@ -501,7 +548,9 @@ void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interva
             const auto px = static_cast<uint16_t>(x);
             const auto py = static_cast<uint16_t>(y);
             const uint32_t here = uint32_t{py} << 16 | px;
-            pass_noise_before(here);
+            if (noise != band.noise_end && key(*noise) < here) {
+                pass_noise_before(here);
+            }
             // Changes come in patches: the scan will soon meet this column again a
             // few rows down.
             pixels_.prefetch(px, static_cast<uint16_t>(y + kPrefetchRows));
@@ -510,17 +559,19 @@ void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interva
             const double end = logs[after[x]];
             band.crossings.count = 0;
             float reference = state.reference;
-            float filtered = static_cast<float>(end);
+            // The ideal pixel has no filter: its output stays as it was.
+            float filtered = state.filtered;
             if (ideal_) {
                 reference = ideal_crossings(interval, start, end, state.reference,
                                             settings.on_threshold * state.threshold_scale,
                                             settings.off_threshold * state.off_scale, px, py,
                                             band.crossings);
             } else {
+                const uint8_t level = mean_level[before[x] * 256 + after[x]];
                 Lagged lagged{state.reference,
                               state.filtered,
-                              cutoff_[after[x]],
-                              decay_[after[x]],
+                              cutoff_[level],
+                              decay_[level],
                               high_pass,
                               settings.on_threshold * state.threshold_scale,
                               settings.off_threshold * state.off_scale};
@@ -532,8 +583,24 @@ void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interva
                     *band.next_moving.add(1) = here;
                 }
             }
-            // The pixel's noise joins its crossings in time order, after those of its time.
             uint64_t last = state.last_event_t;
+            if (noise == band.noise_end || key(*noise) != here) {
+                // Room for every crossing at once: the refractory period drops a few.
+                Event2D* kept = band.kept.add(band.crossings.count);
+                for (const Event2D& crossing : band.crossings) {
+                    if (last == kNever || crossing.t - last >= settings.refractory_us) {
+                        last = crossing.t;
+                        *kept++ = crossing;
+                        if (count) {
+                            ++band.per_offset[interval.offset(crossing)];
+                        }
+                    }
+                }
+                band.kept.count = static_cast<std::size_t>(kept - band.kept.room.data());
+                record(px, py, state, reference, filtered, last);
+                return;
+            }
+            // The pixel's noise joins its crossings in time order, after those of its time.
             for (const Event2D& crossing : band.crossings) {
                 for (; noise != band.noise_end && key(*noise) == here && noise->t < crossing.t;
                      ++noise) {
@@ -544,15 +611,20 @@ void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interva
             for (; noise != band.noise_end && key(*noise) == here; ++noise) {
                 pass(*noise, last);
             }
-            record(px, py, reference, filtered, after[x], last);
+            record(px, py, state, reference, filtered, last);
         };
         const auto for_each_change = [&](auto at) {
             int first = 0;
             for (; first + kBlock <= width_; first += kBlock) {
                 if (!same_block(before + first, after + first)) {
+                    *band.changed_runs.add(1) = row + static_cast<std::size_t>(first);
                     for_each_difference(before + first, after + first,
                                         [&](int x) { at(first + x); });
                 }
+            }
+            if (std::memcmp(before + first, after + first,
+                            static_cast<std::size_t>(width_ - first)) != 0) {
+                *band.changed_runs.add(1) = row + static_cast<std::size_t>(first);
             }
             for (int x = first; x < width_; ++x) {
                 if (before[x] != after[x]) {
@@ -560,7 +632,50 @@ void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interva
                 }
             }
         };
+        // In a video most pixels change at every sample, most by less than a
+        // threshold: an ideal pixel without noise at hand takes this short way,
+        // its crossings straight into the kept events, and its grey level
+        // moves with its run of the sample in settle().
+        const auto ideal_without_noise = [&](int x) {
+            const auto px = static_cast<uint16_t>(x);
+            const auto py = static_cast<uint16_t>(y);
+            if (noise != band.noise_end && key(*noise) <= (uint32_t{py} << 16 | px)) {
+                return false;
+            }
+            const PixelState& state = pixels_.at(px, py);
+            const double end = logs[after[x]];
+            const double on_step = settings.on_threshold * state.threshold_scale;
+            const double off_step = settings.off_threshold * state.off_scale;
+            if (std::abs(end - state.reference) < (end > state.reference ? on_step : off_step)) {
+                return true;
+            }
+            const std::size_t first = band.kept.count;
+            const float reference = ideal_crossings(interval, logs[before[x]], end, state.reference,
+                                                    on_step, off_step, px, py, band.kept);
+            uint64_t last = state.last_event_t;
+            Event2D* kept = band.kept.room.data() + first;
+            for (const Event2D* crossing = kept; crossing != band.kept.end(); ++crossing) {
+                if (last == kNever || crossing->t - last >= settings.refractory_us) {
+                    last = crossing->t;
+                    if (count) {
+                        ++band.per_offset[interval.offset(*crossing)];
+                    }
+                    *kept++ = *crossing;
+                }
+            }
+            band.kept.count = static_cast<std::size_t>(kept - band.kept.room.data());
+            record(px, py, state, reference, state.filtered, last);
+            return true;
+        };
         const uint32_t next_row = static_cast<uint32_t>(y + 1) << 16;
+        if (ideal_) {
+            for_each_change([&](int x) {
+                if (!ideal_without_noise(x)) {
+                    cross(x);
+                }
+            });
+            continue;
+        }
         if (moving == band.moving.end() || *moving >= next_row) {
             for_each_change(cross);
             continue;
@@ -587,14 +702,19 @@ void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interva
 // Moves the band's pixels on, then lets `keep` judge the events that passed
 // the refractory period, in pixel order, where neighbouring events have
 // neighbouring state.
-void PixelModel::settle(Band& band, const Interval& interval, const PixelFilter& keep) {
+void PixelModel::settle(Band& band, const uint8_t* sample, const Interval& interval,
+                        const PixelFilter& keep) {
     std::swap(band.moving, band.next_moving);
+    const auto width = static_cast<std::size_t>(width_);
+    for (const std::size_t run : band.changed_runs) {
+        std::memcpy(last_sample_.data() + run, sample + run,
+                    std::min<std::size_t>(kBlock, width - run % width));
+    }
     for (const Band::Change& change : band.changes) {
         PixelState& state = pixels_.at(change.x, change.y);
         state.reference = change.reference;
         state.filtered = change.filtered;
         state.last_event_t = change.last_event_t;
-        last_sample_[static_cast<std::size_t>(change.y) * width_ + change.x] = change.level;
     }
     if (!keep) {
         return;

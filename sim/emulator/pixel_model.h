@@ -88,7 +88,8 @@ private:
     void hand_noise_to_bands();
     void find_crossings(Band& band, const uint8_t* sample, const Interval& interval,
                         const PixelSettings& settings, bool count);
-    void settle(Band& band, const Interval& interval, const PixelFilter& keep);
+    void settle(Band& band, const uint8_t* sample, const Interval& interval,
+                const PixelFilter& keep);
     void place(EventBuffer& events, std::size_t first, const Interval& interval);
     std::size_t count_places(const Interval& interval);
     static void place_band(Band& band, Event2D* out, const Interval& interval);

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,24 +38,93 @@ bool is_text(const py::handle& value) {
            PyByteArray_Check(value.ptr());
 }
 
-using Uint8Frames = py::array_t<uint8_t, py::array::c_style>;
+// What a frame's dtype holds: bytes, or floating point values from 0 to 1.
+enum class ValueKind { bytes, floats, doubles };
 
-// `frames` as a C-contiguous uint8 array. Any dtype equivalent to uint8 is
-// taken (one with metadata, or one that went through pickle).
-Uint8Frames uint8_frames(const py::handle& frames, const std::string& what) {
+// Any dtype equivalent to one of these is taken (one with metadata, or one
+// that went through pickle).
+std::optional<ValueKind> value_kind(const py::array& array) {
+    if (py::array_t<uint8_t>::check_(array)) {
+        return ValueKind::bytes;
+    }
+    if (py::array_t<float>::check_(array)) {
+        return ValueKind::floats;
+    }
+    if (py::array_t<double>::check_(array)) {
+        return ValueKind::doubles;
+    }
+    return std::nullopt;
+}
+
+std::string shape_text(const py::array& array) {
+    return py::str(array.attr("shape")).cast<std::string>();
+}
+
+// Frames as one C-contiguous array of the values they hold.
+struct FrameValues {
+    py::array array;
+    ValueKind kind;
+};
+
+// `frames` (which `what` names) as C-contiguous values. Raises what NumPy's
+// copy raises: MemoryError for a strided view of more bytes than any memory
+// holds.
+FrameValues frame_values(const py::handle& frames, const std::string& what) {
     if (!py::isinstance<py::array>(frames)) {
         throw py::type_error(
-            what + " must be a NumPy array of dtype uint8, got " +
+            what + " must be a NumPy array, got " +
             py::str(py::type::handle_of(frames).attr("__name__")).cast<std::string>());
     }
-    if (!py::array_t<uint8_t>::check_(frames)) {
-        throw py::type_error(
-            what + " must be of dtype uint8, got " +
-            py::str(py::reinterpret_borrow<py::array>(frames).dtype()).cast<std::string>());
+    const auto array = py::reinterpret_borrow<py::array>(frames);
+    const std::optional<ValueKind> kind = value_kind(array);
+    if (!kind) {
+        throw py::value_error(what + " must be of dtype uint8, float32 or float64, got " +
+                              py::str(array.dtype()).cast<std::string>());
     }
-    // Raises what NumPy's copy raises: MemoryError for a strided view of
-    // more bytes than any memory holds.
-    return Uint8Frames(py::reinterpret_borrow<py::object>(frames));
+    switch (*kind) {
+        case ValueKind::bytes:
+            return {py::array_t<uint8_t, py::array::c_style>(array), *kind};
+        case ValueKind::floats:
+            return {py::array_t<float, py::array::c_style>(array), *kind};
+        case ValueKind::doubles:
+            break;
+    }
+    return {py::array_t<double, py::array::c_style>(array), *kind};
+}
+
+FrameFormat frame_format(ValueKind kind, bool rgb) {
+    switch (kind) {
+        case ValueKind::bytes:
+            return rgb ? FrameFormat::rgb8 : FrameFormat::grey8;
+        case ValueKind::floats:
+            return rgb ? FrameFormat::rgb_float : FrameFormat::grey_float;
+        case ValueKind::doubles:
+            break;
+    }
+    return rgb ? FrameFormat::rgb_double : FrameFormat::grey_double;
+}
+
+// Whether the last of the `image_axes` axes from `first_axis` on is an RGB
+// one; nothing when the array is neither H x W nor H x W x 3 there.
+std::optional<bool> rgb_axes(const py::array& array, py::ssize_t first_axis) {
+    const py::ssize_t image_axes = array.ndim() - first_axis;
+    if (image_axes == 2) {
+        return false;
+    }
+    if (image_axes == 3 && array.shape(first_axis + 2) == 3) {
+        return true;
+    }
+    return std::nullopt;
+}
+
+// Keeps a Python object alive for as long as a frame's pixels are shown;
+// whichever thread lets go of the last frame takes the interpreter lock for it.
+std::shared_ptr<const void> kept_alive(py::object object) {
+    auto* held = new py::object(std::move(object));
+    return std::shared_ptr<const void>(held, [](const py::object* released) {
+        const py::gil_scoped_acquire gil;
+        delete released;
+    });
 }
 
 struct FrameSize {
@@ -73,38 +144,52 @@ void take_frame_size(FrameSize& size, py::ssize_t height, py::ssize_t width, std
     }
 }
 
-// Frame `index` of a user's scene, an H x W uint8 array, as bytes.
-std::vector<uint8_t> frame_pixels(const py::handle& frame, std::size_t index, FrameSize& size) {
+// Frame `index` of a user's scene, an H x W or H x W x 3 array, without its
+// time stamp. Its pixels stay in the array, or in a copy when `copied`.
+TimedFrame one_frame(const py::handle& frame, std::size_t index, FrameSize& size, bool copied) {
     const std::string what = "Frame " + std::to_string(index);
-    const Uint8Frames array = uint8_frames(frame, what);
-    if (array.ndim() != 2) {
-        throw py::value_error(what + " must be H x W, got " + std::to_string(array.ndim()) +
-                              " dimensions");
+    FrameValues values = frame_values(frame, what);
+    const std::optional<bool> rgb = rgb_axes(values.array, 0);
+    if (!rgb) {
+        throw py::value_error(what + " must be H x W, or H x W x 3 for RGB, got shape " +
+                              shape_text(values.array));
     }
-    take_frame_size(size, array.shape(0), array.shape(1), index);
-    return {array.data(), array.data() + array.size()};
+    take_frame_size(size, values.array.shape(0), values.array.shape(1), index);
+    const FrameFormat format = frame_format(values.kind, *rgb);
+    if (!copied) {
+        const void* pixels = values.array.data();
+        return {0, format, pixels, kept_alive(std::move(values.array))};
+    }
+    const auto* first = static_cast<const uint8_t*>(values.array.data());
+    auto copy = std::make_shared<const std::vector<uint8_t>>(first, first + values.array.nbytes());
+    return {0, format, copy->data(), copy};
 }
 
-// One N x H x W array, or a sequence of H x W arrays.
+// One N x H x W (x 3) array, or a sequence of H x W (x 3) arrays.
 std::vector<TimedFrame> frames_from_python(const py::object& scene, FrameSize& size) {
     std::vector<TimedFrame> frames;
     if (py::isinstance<py::array>(scene)) {
-        const Uint8Frames array = uint8_frames(scene, "The frames");
-        if (array.ndim() != 3) {
-            throw py::value_error("An array of frames must be N x H x W, got " +
-                                  std::to_string(array.ndim()) + " dimensions");
+        FrameValues values = frame_values(scene, "The frames");
+        const py::array& array = values.array;
+        const std::optional<bool> rgb = array.ndim() < 1 ? std::nullopt : rgb_axes(values.array, 1);
+        if (!rgb) {
+            throw py::value_error(
+                "An array of frames must be N x H x W, or N x H x W x 3 for RGB, got shape " +
+                shape_text(array));
         }
         if (array.shape(0) > 0) {
             take_frame_size(size, array.shape(1), array.shape(2), 0);
         }
-        const std::size_t frame_size = static_cast<std::size_t>(size.width) * size.height;
+        const FrameFormat format = frame_format(values.kind, *rgb);
+        const std::shared_ptr<const void> owner = kept_alive(array);
+        const py::ssize_t frame_bytes = array.shape(0) > 0 ? array.strides(0) : 0;
+        const auto* first = static_cast<const uint8_t*>(array.data());
         for (py::ssize_t k = 0; k < array.shape(0); ++k) {
-            const uint8_t* first = array.data(k);
-            frames.push_back({0, {first, first + frame_size}});
+            frames.push_back({0, format, first + k * frame_bytes, owner});
         }
     } else {
         for (const py::handle item : scene) {
-            frames.push_back({0, frame_pixels(item, frames.size(), size)});
+            frames.push_back(one_frame(item, frames.size(), size, false));
         }
     }
     if (frames.empty()) {
@@ -210,7 +295,10 @@ public:
             throw py::type_error("The time of frame " + std::to_string(index) +
                                  " must be an integer (microseconds), got " + type_name(pair[0]));
         }
-        return TimedFrame{*t, frame_pixels(pair[1], index, size_)};
+        // A copy: a source may give every frame in one buffer that it overwrites.
+        TimedFrame frame = one_frame(pair[1], index, size_, true);
+        frame.time_us = *t;
+        return frame;
     }
 
 private:
@@ -275,7 +363,7 @@ std::unique_ptr<Scene> scene_from_python(const py::object& scene, const py::obje
         return iterator_scene(scene);
     }
     throw py::type_error(
-        "scene must be a scene's name, an N x H x W uint8 array, a sequence of H x W uint8 "
+        "scene must be a scene's name, an N x H x W (x 3) array, a sequence of H x W (x 3) "
         "arrays or an iterator of (time_us, frame) pairs");
 }
 

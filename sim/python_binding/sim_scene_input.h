@@ -10,9 +10,9 @@
 namespace orvane::sim::python {
 
 // The scene a Camera is made with: a built-in scene's name (its size from
-// `width` and `height`, 1280 x 720 when not given), or a user's grayscale
-// frames with their time stamps. Raises TypeError or ValueError with what
-// was wrong.
+// `width` and `height`, 1280 x 720 when not given), or a user's frames
+// (grey or RGB, bytes or floating point) with their time stamps. Raises TypeError or ValueError
+// with what was wrong.
 std::unique_ptr<Scene> scene_from_python(const pybind11::object& scene,
                                          const pybind11::object& frame_times_us,
                                          std::optional<int> width, std::optional<int> height);
