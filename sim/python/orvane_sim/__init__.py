@@ -1,10 +1,12 @@
 """The simulated camera's parts written in Python.
 
 `orvane_sim_py` hands out every name in `__all__` as its own
-(`orvane_sim_py.video_frames` is `orvane_sim.video_frames`), importing this
+(`orvane_sim_py.EventWriter` is `orvane_sim.EventWriter`), importing this
 package on first use, so that importing the camera stays as light as before.
 Optional dependencies (PyAV, h5py, tqdm, Dask) are imported only by the
 functions that need them, which name the extra to install when one is missing.
 """
 
-__all__: list[str] = []
+from .event_files import EventReader, EventWriter
+
+__all__: list[str] = ["EventReader", "EventWriter"]
