@@ -10,7 +10,7 @@ BUILD_DEPS = $(shell $(PYTHON) .ci/build-requires)
 # that NumPy instead of the newest one.
 NUMPY_VERSION ?=
 # The optional dependencies to install with the modules.
-EXTRAS ?= test
+EXTRAS ?= test,video
 CPP_BUILD := build/cpp
 
 .DEFAULT_GOAL := help
@@ -40,7 +40,7 @@ stubs: install ## Regenerate the typing stubs in stubs/ from the built modules
 test: pytest cpp-test ## Set everything up and run every test
 
 typecheck: ## Type-check the README's Python blocks and the tour (mypy --strict, pyright)
-	$(MAKE) install EXTRAS=test,plot
+	$(MAKE) install EXTRAS=test,plot,video
 	bash .ci/check-types $(BIN)/python
 
 pytest: install ## Run the Python test suite

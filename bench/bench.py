@@ -21,6 +21,8 @@ import threading
 import time
 import timeit
 
+# Imported whole, as it imports this module's helpers back.
+import bench_footage
 import orvane_base_py as base
 import orvane_hal_py as hal
 import orvane_sim_py as sim
@@ -414,6 +416,7 @@ def main():
     bench_logging(table)
     bench_imports(table)
     bench_set_param_memory(table)
+    bench_footage.bench_footage(table)
     table.print()
     return 0 if table.all_met() else 1
 

@@ -8,5 +8,7 @@ functions that need them, which name the extra to install when one is missing.
 """
 
 from .event_files import EventReader, EventWriter
+from .image_files import image_frames
+from .video_files import video_frames
 
-__all__: list[str] = ["EventReader", "EventWriter"]
+__all__: list[str] = ["EventReader", "EventWriter", "image_frames", "video_frames"]
