@@ -110,7 +110,7 @@ def encode_items(t, y, main_words, trigger_at, state):
         keep[:, 2] = False
         keep[event_rows, 2] = changed
         last_y = int(event_y[-1]) if len(event_y) else state.y
-    words = slots[keep]
+    words = np.compress(keep.ravel(), slots.ravel())
     moved = np.flatnonzero(keep[:, 0])
     before = np.where(moved > 0, high[moved - 1], np.uint64(state.high))
     passed = quarter_ends_passed(before, high[moved])
