@@ -68,6 +68,7 @@ public:
            unsigned threads, bool ideal)
         : serial_(std::move(serial)),
           scene_text_(std::move(scene_text)),
+          seed_(seed),
           emulator_(std::move(scene), seed, threads, ideal),
           tools_(make_camera_tools({static_cast<uint32_t>(emulator_.width()),
                                     static_cast<uint32_t>(emulator_.height())})) {}
@@ -178,9 +179,12 @@ public:
 
     const std::string& serial() const { return serial_; }
 
+    uint64_t seed() const { return seed_; }
+
 private:
     std::string serial_;
     std::string scene_text_;
+    uint64_t seed_;
     Emulator emulator_;
     uint64_t next_event_t_ = kFirstEventT;
     uint64_t next_trigger_t_ = kFirstTriggerT;
@@ -271,6 +275,14 @@ std::unique_ptr<Camera> make_camera(const py::object& scene, std::string serial,
                                     thread_total, ideal);
 }
 
+// Writing files is the pure-Python package's work; the method only hands it the camera.
+py::object record(const py::object& camera, const py::object& path, const py::object& duration_us,
+                  const py::object& slice_us, const py::object& format) {
+    return py::module_::import("orvane_sim.recording")
+        .attr("record")(camera, path, duration_us, py::arg("slice_us") = slice_us,
+                        py::arg("format") = format);
+}
+
 }  // namespace
 
 void register_camera(py::module_& m) {
@@ -288,12 +300,15 @@ void register_camera(py::module_& m) {
              py::arg("ideal") = false)
         .def("__repr__", &Camera::repr)
         .def_property_readonly("serial", &Camera::serial)
+        .def_property_readonly("seed", &Camera::seed)
         .def_property_readonly("clock_us", &Camera::clock_us)
         .def("description", &Camera::description)
         .def("events", &Camera::events, py::arg("n"))
         .def("triggers", &Camera::triggers, py::arg("n"))
         .def("read", &Camera::read, py::arg("duration_us"))
         .def("stream", &make_stream, py::arg("slice_us"), py::arg("duration_us") = py::none())
+        .def("record", &record, py::arg("path"), py::arg("duration_us"), py::kw_only(),
+             py::arg("slice_us") = 100'000, py::arg("format") = py::none())
         .def("tools", &Camera::tools)
         .def("tool", &Camera::tool, py::arg("tool_type"))
         .def("stream_format", &Camera::stream_format)
