@@ -2,9 +2,11 @@
 
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
+#include <pybind11/stl/filesystem.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -276,11 +278,12 @@ std::unique_ptr<Camera> make_camera(const py::object& scene, std::string serial,
 }
 
 // Writing files is the pure-Python package's work; the method only hands it the camera.
-py::object record(const py::object& camera, const py::object& path, const py::object& duration_us,
-                  const py::object& slice_us, const py::object& format) {
+int64_t record(const py::object& camera, const std::filesystem::path& path, int64_t duration_us,
+               int64_t slice_us, const std::optional<std::string>& format) {
     return py::module_::import("orvane_sim.recording")
         .attr("record")(camera, path, duration_us, py::arg("slice_us") = slice_us,
-                        py::arg("format") = format);
+                        py::arg("format") = format)
+        .cast<int64_t>();
 }
 
 }  // namespace

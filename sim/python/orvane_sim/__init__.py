@@ -7,8 +7,15 @@ Optional dependencies (PyAV, h5py, tqdm, Dask) are imported only by the
 functions that need them, which name the extra to install when one is missing.
 """
 
+from .cluster import convert_videos
 from .event_files import EventReader, EventWriter
 from .image_files import image_frames
 from .video_files import video_frames
 
-__all__: list[str] = ["EventReader", "EventWriter", "image_frames", "video_frames"]
+__all__: list[str] = [
+    "EventReader",
+    "EventWriter",
+    "convert_videos",
+    "image_frames",
+    "video_frames",
+]

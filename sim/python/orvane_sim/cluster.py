@@ -4,8 +4,11 @@ from __future__ import annotations
 
 import logging
 import os
+from collections.abc import Callable, Sequence
+from typing import Any
 
 from .conversion import convert_video
+from .event_files import PathLike
 from .extras import need
 
 PROGRESS_TOPIC = "orvane-sim-progress"
@@ -27,8 +30,15 @@ def convert_in_task(path, out_dir, options):
 
 
 def convert_videos(
-    paths, out_dir, *, client=None, workers=None, on_progress=None, on_done=None, **options
-):
+    paths: Sequence[PathLike],
+    out_dir: PathLike,
+    *,
+    client: Any = None,
+    workers: int | None = None,
+    on_progress: Callable[[str, int, int | None], object] | None = None,
+    on_done: Callable[[dict[str, Any]], object] | None = None,
+    **options: Any,
+) -> list[dict[str, Any]]:
     """Converts each video of `paths` into an event file in `out_dir`, one Dask task each.
 
     `client` is a `distributed.Client`; without one, a `LocalCluster` of

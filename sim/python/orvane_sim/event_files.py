@@ -12,13 +12,24 @@ from __future__ import annotations
 import os
 import re
 import warnings
+from collections.abc import Iterator, Mapping
 from importlib import metadata
+from typing import TYPE_CHECKING, Any, Union
 
 import numpy as np
+import numpy.typing as npt
+from orvane_base_py import DvsFileInfo
+from orvane_hal_py import RawEventStreamFormat
 
 from . import evt3
 from .hdf5_files import Hdf5Backend, Hdf5Source
 from .raw_files import RawBackend, RawSource
+
+if TYPE_CHECKING:
+    from typing_extensions import Self
+
+PathLike = Union[str, "os.PathLike[str]"]
+Records = npt.NDArray[np.void]
 
 FORMATS = {".h5": "h5", ".hdf5": "h5", ".raw": "raw"}
 CHUNK_EVENTS = 1 << 20
@@ -59,8 +70,15 @@ class EventWriter:
     """
 
     def __init__(
-        self, path, *, width, height, format=None, attributes=None, chunk_events=CHUNK_EVENTS
-    ):
+        self,
+        path: PathLike,
+        *,
+        width: int,
+        height: int,
+        format: str | None = None,
+        attributes: Mapping[str, str] | None = None,
+        chunk_events: int = CHUNK_EVENTS,
+    ) -> None:
         path = os.fspath(path)
         kind = file_format(path, format)
         if not (0 < width <= evt3.MOST_ADDRESS + 1 and 0 < height <= evt3.MOST_ADDRESS + 1):
@@ -86,7 +104,7 @@ class EventWriter:
         else:
             self.backend = RawBackend(path, width, height, kept)
 
-    def write(self, events, triggers=None):
+    def write(self, events: Records, triggers: Records | None = None) -> None:
         """Appends `events` (Event2D records) and `triggers` (EventTriggerIn records)."""
         if self.backend is None:
             raise ValueError(f"{self.path}: the writer is closed")
@@ -106,9 +124,10 @@ class EventWriter:
                 raise ValueError("trigger polarities must be 0 or 1")
             if triggers["id"].min() < 0 or triggers["id"].max() > evt3.MOST_TRIGGER_ID:
                 raise ValueError(f"trigger ids must be 0 to {evt3.MOST_TRIGGER_ID}")
-        self.last_event_t = self.in_order(events, self.last_event_t, "events")
-        self.last_trigger_t = self.in_order(triggers, self.last_trigger_t, "triggers")
+        last_event_t = self.in_order(events, self.last_event_t, "events")
+        last_trigger_t = self.in_order(triggers, self.last_trigger_t, "triggers")
         self.backend.add(events, triggers)
+        self.last_event_t, self.last_trigger_t = last_event_t, last_trigger_t
         self.pending += len(events) + len(triggers)
         if self.pending >= self.chunk_events:
             self.flush()
@@ -137,28 +156,28 @@ class EventWriter:
             raise ValueError(f"{what} must come in time order")
         return int(t[-1])
 
-    def flush(self):
+    def flush(self) -> None:
         """Marks everything written so far as a whole chunk of the file."""
         self.backend.commit()
         self.pending = 0
 
-    def close(self):
+    def close(self) -> None:
         """Marks the file whole and closes it."""
         if self.backend is not None:
             backend, self.backend = self.backend, None
             backend.finish()
 
-    def __enter__(self):
+    def __enter__(self) -> Self:
         return self
 
-    def __exit__(self, *exc_info):
+    def __exit__(self, *exc_info: object) -> None:
         self.close()
 
 
 class EventReader:
     """An event file, HDF5 or raw EVT 3.0, read in slices of time."""
 
-    def __init__(self, path):
+    def __init__(self, path: PathLike) -> None:
         self.path = os.fspath(path)
         self.event_dtype, self.trigger_dtype = record_dtypes()
         try:
@@ -172,15 +191,15 @@ class EventReader:
 
         if magic == b"\x89HDF\r\n\x1a\n":
             self.kind, self.source = "h5", Hdf5Source(self.path, warn)
-            self.format = None
+            self.format: RawEventStreamFormat | None = None
         else:
             self.kind, self.source = "raw", RawSource(self.path, warn)
             self.format = self.source.format
         self.width, self.height = self.source.width, self.source.height
-        self.attributes = dict(self.source.attributes)
+        self.attributes: dict[str, Any] = dict(self.source.attributes)
         self._counts = None
 
-    def counts(self):
+    def counts(self) -> tuple[int, int, int, int]:
         """(events, triggers, first event time, last event time) of the whole file."""
         if self._counts is None:
             source = self.source
@@ -212,17 +231,15 @@ class EventReader:
         return events, triggers, first, last
 
     @property
-    def event_count(self):
+    def event_count(self) -> int:
         return self.counts()[0]
 
     @property
-    def trigger_count(self):
+    def trigger_count(self) -> int:
         return self.counts()[1]
 
-    def file_info(self):
+    def file_info(self) -> DvsFileInfo:
         """A `DvsFileInfo` of the whole file."""
-        from orvane_base_py import DvsFileInfo
-
         events, _, first, last = self.counts()
         info = DvsFileInfo()
         info.dvs_width, info.dvs_height = self.width, self.height
@@ -232,7 +249,7 @@ class EventReader:
         info.serial_number = str(self.attributes.get("serial", ""))
         return info
 
-    def slices(self, slice_us):
+    def slices(self, slice_us: int) -> Iterator[tuple[Records, Records]]:
         """Yields (events, triggers) of each `(k * slice_us, (k + 1) * slice_us]` of time
         (the first also holds time 0), from the one of the first record to the one of the
         last, as `Camera.stream` hands them out."""
@@ -240,17 +257,17 @@ class EventReader:
             raise ValueError(f"slice_us must be at least 1, got {slice_us}")
         return time_slices(self.source.blocks(self.event_dtype, self.trigger_dtype), slice_us)
 
-    def close(self):
+    def close(self) -> None:
         if self.kind == "h5":
             self.source.close()
 
-    def __enter__(self):
+    def __enter__(self) -> Self:
         return self
 
-    def __exit__(self, *exc_info):
+    def __exit__(self, *exc_info: object) -> None:
         self.close()
 
-    def __repr__(self):
+    def __repr__(self) -> str:
         return f"<orvane_sim_py.EventReader {self.path!r} {self.kind} {self.width}x{self.height}>"
 
 

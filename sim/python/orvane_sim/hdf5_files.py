@@ -45,6 +45,7 @@ class Hdf5Backend:
                     compression_opts=1,
                     shuffle=True,
                 )
+        self.file.flush()
 
     def add(self, events, triggers):
         for group, fields, records in (
