@@ -20,13 +20,15 @@ def report_progress(video):
     def progress(clock_us, length_us):
         from distributed import get_worker
 
-        get_worker().log_event(PROGRESS_TOPIC, (video, clock_us, length_us))
+        event = {"video": video, "clock_us": clock_us, "length_us": length_us}
+        get_worker().log_event(PROGRESS_TOPIC, event)
 
     return progress
 
 
-def convert_in_task(path, out_dir, options):
-    return convert_video(path, out_dir, progress=report_progress(path), **options)
+def convert_in_task(path, out_dir, reporting, options):
+    progress = report_progress(os.fspath(path)) if reporting else None
+    return convert_video(path, out_dir, progress=progress, **options)
 
 
 def convert_videos(
@@ -64,9 +66,11 @@ def convert_videos(
         client = distributed.Client(own_cluster)
     try:
         if on_progress is not None:
-            client.subscribe_topic(PROGRESS_TOPIC, lambda event: on_progress(*event[1]))
+            client.subscribe_topic(PROGRESS_TOPIC, lambda event: on_progress(**event[1]))
         futures = {
-            client.submit(convert_in_task, path, out_dir, options, pure=False): index
+            client.submit(
+                convert_in_task, path, out_dir, on_progress is not None, options, pure=False
+            ): index
             for index, path in enumerate(paths)
         }
         results = [None] * len(paths)
