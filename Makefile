@@ -43,7 +43,7 @@ stubs: install ## Regenerate the typing stubs in stubs/ from the built modules
 test: pytest cpp-test ## Set everything up and run every test
 
 typecheck: ## Type-check the README's Python blocks and the tour (mypy --strict, pyright)
-	$(MAKE) install EXTRAS=test,plot,video
+	$(MAKE) install EXTRAS=test,plot,video,files
 	bash .ci/check-types $(BIN)/python
 
 pytest: install ## Run the Python test suite

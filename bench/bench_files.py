@@ -9,9 +9,6 @@ import time
 
 import numpy as np
 import orvane_sim_py as sim
-from bench_footage import textured_frames, write_h264
-
-from bench import PEAK_RESIDENT, child_figure, ratio
 
 SECOND = 1_000_000
 
@@ -43,6 +40,8 @@ def stream_into(kind, folder):
 
 
 def bench_writing(table, folder):
+    from bench import ratio  # imported here, as bench.py imports this module
+
     namespace = {"stream_into": stream_into, "folder": folder}
     plain = ("stream_into(None, folder)", namespace, 1)
     for kind in ("h5", "raw"):
@@ -98,22 +97,24 @@ def bench_workers(table, folder):
     )
 
 
-LONG_CONVERSION_MEMORY = (
-    PEAK_RESIDENT
-    + """
+LONG_CONVERSION_MEMORY = """
 from orvane_sim.conversion import convert_video
 convert_video({path!r}, {out!r}, format="h5")
 print(peak_resident_bytes() / (1 << 20))
 """
-)
 
 
 def bench_worker_memory(table, folder):
+    # Imported here: bench.py imports this module, and these import bench.py back.
+    from bench_footage import textured_frames, write_h264
+
+    from bench import PEAK_RESIDENT, child_figure
+
     path = os.path.join(folder, "long.mp4")
     write_h264(path, textured_frames(10 * 60, 10, 0))
     table.add(
         "peak resident MiB of a process converting a 10 s 1280 x 720 60 fps video to HDF5",
-        child_figure(LONG_CONVERSION_MEMORY.format(path=path, out=folder)),
+        child_figure(PEAK_RESIDENT + LONG_CONVERSION_MEMORY.format(path=path, out=folder)),
         "absolute",
         high=400,
     )
