@@ -80,6 +80,7 @@ def convert_video(
             raise ValueError(f"the camera refused the bias {name}={value}")
     info = camera.file_info()
     attributes = {**camera_attributes(camera), "source": os.path.basename(path)}
+    os.makedirs(out_dir, exist_ok=True)
     part = os.path.join(out_dir, f".{os.path.basename(target)}.part")
     events = 0
     try:
