@@ -89,8 +89,8 @@ def bench_workers(table, folder):
                 sim.convert_videos(videos, folder, client=client, threads=1)
                 runs[workers].append(time.perf_counter() - start)
     finally:
-        for workers in clients:
-            clients[workers].close()
+        for workers, client in clients.items():
+            client.close()
             clusters[workers].close()
     seconds = {workers: statistics.median(times) for workers, times in runs.items()}
     table.add(
