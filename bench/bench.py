@@ -24,6 +24,7 @@ import timeit
 # Imported whole, as it imports this module's helpers back.
 import bench_files
 import bench_footage
+import bench_pictures
 import orvane_base_py as base
 import orvane_hal_py as hal
 import orvane_sim_py as sim
@@ -419,6 +420,7 @@ def main():
     bench_set_param_memory(table)
     bench_footage.bench_footage(table)
     bench_files.bench_files(table)
+    bench_pictures.bench_pictures(table)
     table.print()
     return 0 if table.all_met() else 1
 

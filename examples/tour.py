@@ -53,6 +53,9 @@ def stream_the_sensor(camera: sim.Camera) -> None:
     xytp["x"], xytp["y"], xytp["t"] = events["x"], events["y"], events["timestamp"]
     xytp["p"] = 2 * events["polarity"].astype(np.int8) - 1
     print("as (x, y, t, p) with signed polarity:", xytp[:3].tolist())
+    picture = sim.event_frame(events, camera.frame().width(), camera.frame().height())
+    drawn = np.count_nonzero((picture != 255).any(axis=2))
+    print(f"event picture {picture.shape}: {drawn} pixels coloured ON red or OFF blue on white")
 
 
 def show_test_patterns(camera: sim.Camera) -> None:

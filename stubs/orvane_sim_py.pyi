@@ -12,7 +12,7 @@ class Camera:
         """
         Create and return a new object.  See help(type) for accurate signature.
         """
-    def __init__(self, scene: typing.Any = 'bar', *, serial: str = 'SIM-0001', seed: typing.SupportsInt | typing.SupportsIndex = 0, frame_times_us: typing.Any = None, width: typing.SupportsInt | typing.SupportsIndex | None = None, height: typing.SupportsInt | typing.SupportsIndex | None = None, threads: typing.SupportsInt | typing.SupportsIndex | None = None, ideal: bool = False) -> None:
+    def __init__(self, scene: typing.Any = 'bar', *, serial: str = 'SIM-0001', seed: typing.SupportsInt | typing.SupportsIndex = 0, frame_times_us: typing.Any = None, width: typing.SupportsInt | typing.SupportsIndex | None = None, height: typing.SupportsInt | typing.SupportsIndex | None = None, threads: typing.SupportsInt | typing.SupportsIndex | None = None, ideal: bool = False, biases: dict[str, typing.SupportsInt | typing.SupportsIndex] | None = None) -> None:
         ...
     def __repr__(self) -> str:
         ...
@@ -74,8 +74,12 @@ class ToolHolder:
 from orvane_sim import EventReader as EventReader
 from orvane_sim import EventWriter as EventWriter
 from orvane_sim import convert_videos as convert_videos
+from orvane_sim import event_frame as event_frame
 from orvane_sim import image_frames as image_frames
+from orvane_sim import load_biases as load_biases
+from orvane_sim import save_biases as save_biases
 from orvane_sim import video_frames as video_frames
+from orvane_sim import write_preview as write_preview
 def event2d(arg0: typing.SupportsInt | typing.SupportsIndex, arg1: typing.SupportsInt | typing.SupportsIndex, arg2: typing.SupportsInt | typing.SupportsIndex, arg3: typing.SupportsInt | typing.SupportsIndex) -> orvane_base_py.Event2D:
     ...
 def event2d_array(arg0: typing.SupportsInt | typing.SupportsIndex) -> numpy.typing.NDArray[numpy.void]:

@@ -1,3 +1,4 @@
+import json
 import subprocess
 import sys
 from fractions import Fraction
@@ -68,7 +69,8 @@ def test_convert_writes_each_video_and_names_the_one_that_failed(tmp_path, video
     [
         (["convert", "x.mkv"], "the following arguments are required: --out"),
         (["convert", "x.mkv", "--out", "o", "--bias", "bias_fo"], "expected NAME=INTEGER"),
-        (["convert", "x.mkv", "--out", "o", "--bias", "bias_fo=900"], "bias_fo takes no value 900"),
+        (["convert", "x.mkv", "--out", "o", "--bias", "bias_fo=900"], "biases['bias_fo']"),
+        (["convert", "x.mkv", "--out", "o", "--biases", "missing.txt"], "No such file"),
         (["convert", "x.mkv", "--out", "o", "--width", "32"], "--width and --height go together"),
         (["convert", "x.mkv", "--out", "o", "--workers", "2", "--scheduler", "a"], "not allowed"),
         (["info"], "the following arguments are required: FILE"),
@@ -119,3 +121,25 @@ print("exit", main(["convert", {video!r}, "--out", {out!r}]))
         "exit 1",
     ]
     assert 'pip install "orvane-py[files]"' in child.stderr
+
+
+def test_bias_file_biases_and_preview_reach_the_conversion(tmp_path, videos):
+    (tmp_path / "biases.txt").write_text("bias_diff_on 30\nbias_fo 5\n")
+    out = tmp_path / "out"
+    done = orvane_sim(
+        "convert",
+        videos[0],
+        "--out",
+        out,
+        "--biases",
+        tmp_path / "biases.txt",
+        "--bias",
+        "bias_fo=10",
+        "--preview",
+        "--format",
+        "raw",
+    )
+    assert done.returncode == 0, done.stderr
+    assert sorted(path.name for path in out.iterdir()) == ["left.preview.mp4", "left.raw"]
+    tools = json.loads(sim.EventReader(out / "left.raw").attributes["tools"])
+    assert (tools["Imx636Biases"]["bias_diff_on"], tools["Imx636Biases"]["bias_fo"]) == (30, 10)

@@ -41,6 +41,7 @@ constexpr uint64_t kFirstTriggerT = 2000;
 constexpr int64_t kMostThreads = 1024;
 
 using Records = std::tuple<py::array_t<Event2D>, py::array_t<EventTriggerIn>>;
+using BiasValues = py::typing::Dict<py::str, int>;
 
 // A serial given as bytes need not be UTF-8; repr() shows such bytes as \xnn.
 py::str readable(const std::string& text) {
@@ -267,14 +268,25 @@ std::string scene_text(const py::object& scene) {
     return "iterator";
 }
 
+// The bias values are checked and set by the same Python code that reads bias
+// files, so that a mapping and a file are refused alike, and as a whole.
+void apply_biases(const Camera& camera, const BiasValues& biases) {
+    py::module_::import("orvane_sim.biases")
+        .attr("apply_bias_mapping")(camera.tool(ToolType::BIAS), biases);
+}
+
 std::unique_ptr<Camera> make_camera(const py::object& scene, std::string serial, uint64_t seed,
                                     const py::object& frame_times_us, std::optional<int> width,
                                     std::optional<int> height, std::optional<int64_t> threads,
-                                    bool ideal) {
+                                    bool ideal, const std::optional<BiasValues>& biases) {
     const unsigned thread_total = thread_count(threads);
-    return std::make_unique<Camera>(std::move(serial), scene_text(scene),
-                                    scene_from_python(scene, frame_times_us, width, height), seed,
-                                    thread_total, ideal);
+    auto camera = std::make_unique<Camera>(std::move(serial), scene_text(scene),
+                                           scene_from_python(scene, frame_times_us, width, height),
+                                           seed, thread_total, ideal);
+    if (biases) {
+        apply_biases(*camera, *biases);
+    }
+    return camera;
 }
 
 // Writing files is the pure-Python package's work; the method only hands it the camera.
@@ -300,7 +312,7 @@ void register_camera(py::module_& m) {
              py::arg("serial") = "SIM-0001", py::arg("seed") = 0,
              py::arg("frame_times_us") = py::none(), py::arg("width") = py::none(),
              py::arg("height") = py::none(), py::arg("threads") = py::none(),
-             py::arg("ideal") = false)
+             py::arg("ideal") = false, py::arg("biases") = py::none())
         .def("__repr__", &Camera::repr)
         .def_property_readonly("serial", &Camera::serial)
         .def_property_readonly("seed", &Camera::seed)

@@ -48,6 +48,9 @@ def parser():
         metavar="NAME=VALUE",
         help="a bias of the camera (bias_diff_on, bias_fo, ...), once per bias",
     )
+    convert.add_argument(
+        "--biases", metavar="FILE", help="a bias file (save_biases), before any --bias"
+    )
     convert.add_argument("--ideal", action="store_true", help="the ideal pixel, not the realistic")
     convert.add_argument("--seed", type=int, default=0, help="each video's seed derives from it")
     convert.add_argument("--threads", type=positive, help="the pixel model's threads per video")
@@ -56,24 +59,30 @@ def parser():
     where = convert.add_mutually_exclusive_group()
     where.add_argument("--workers", type=positive, help="run on a local Dask cluster of N workers")
     where.add_argument("--scheduler", metavar="ADDRESS", help="run on this Dask scheduler")
+    convert.add_argument(
+        "--preview", action="store_true", help="also write DIR/NAME.preview.mp4 of the events"
+    )
     convert.add_argument("--quiet", action="store_true", help="no progress bars")
     info = commands.add_parser("info", help="describe an event file")
     info.add_argument("file", metavar="FILE")
     return main
 
 
-def checked_biases(pairs, usage):
-    """The biases, each tried on a small camera first so that a refused one is bad usage."""
+def checked_biases(args, usage):
+    """The bias file and the biases, tried on a small camera first: a bad one is bad usage."""
     import orvane_hal_py as hal
     import orvane_sim_py as sim
 
-    tool = sim.Camera("still", width=16, height=16).tool(hal.BIAS)
-    for name, value in pairs:
-        if name not in tool.get_all_param_info():
-            usage.error(f"--bias: no bias named {name!r}")
-        if not tool.set_param(name, value):
-            usage.error(f"--bias: {name} takes no value {value}")
-    return dict(pairs)
+    from .biases import apply_bias_mapping, load_biases
+
+    camera = sim.Camera("still", width=16, height=16)
+    try:
+        if args.biases is not None:
+            load_biases(camera, args.biases)
+        apply_bias_mapping(camera.tool(hal.BIAS), dict(args.bias))
+    except (OSError, ValueError, TypeError) as error:
+        usage.error(f"--biases/--bias: {error}")
+    return {"bias_file": args.biases, "biases": dict(args.bias)}
 
 
 class Progress:
@@ -119,7 +128,7 @@ def convert(args, usage):
     if (args.width is None) != (args.height is None):
         usage.error("--width and --height go together")
     options = {"format": args.format, "seed": args.seed, "ideal": args.ideal}
-    options["biases"] = checked_biases(args.bias, usage)
+    options.update(checked_biases(args, usage), preview=args.preview)
     if args.threads is not None:
         options["threads"] = args.threads
     if args.width is not None:

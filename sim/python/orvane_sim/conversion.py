@@ -52,21 +52,28 @@ def convert_video(
     *,
     format="h5",
     seed=0,
+    bias_file=None,
     biases=None,
     size=None,
+    preview=False,
     progress=None,
     slice_us=SLICE_US,
     **camera_kw,
 ):
     """Converts the video at `path` into an event file in `out_dir`; returns a summary dict.
 
-    The file is written under a temporary name and renamed once whole, so a
-    failure leaves none behind. `progress(clock_us, length_us)` is called after
-    each slice; `camera_kw` go to `Camera` (`threads`, `ideal`).
+    The camera takes the biases of `bias_file` (see `load_biases`), then those
+    of `biases`. The file is written under a temporary name and renamed once
+    whole, so a failure leaves none behind; with `preview`, a preview video of
+    the events (`write_preview`) goes beside it as `<name>.preview.mp4`.
+    `progress(clock_us, length_us)` is called after each slice; `camera_kw` go
+    to `Camera` (`threads`, `ideal`).
     """
     import orvane_hal_py as hal
     import orvane_sim_py as sim
 
+    from .biases import apply_bias_mapping, load_biases
+    from .preview import write_preview
     from .video_files import video_frames
 
     started = time.perf_counter()
@@ -74,30 +81,36 @@ def convert_video(
     length_us = video_length_us(path)
     frames = Frames(video_frames(path, size=size))
     camera = sim.Camera(scene=iter(frames), seed=video_seed(seed, path), **camera_kw)
-    tool = camera.tool(hal.BIAS)
-    for name, value in (biases or {}).items():
-        if not tool.set_param(name, value):
-            raise ValueError(f"the camera refused the bias {name}={value}")
+    if bias_file is not None:
+        load_biases(camera, bias_file)
+    if biases:
+        apply_bias_mapping(camera.tool(hal.BIAS), biases)
     info = camera.file_info()
     attributes = {**camera_attributes(camera), "source": os.path.basename(path)}
     os.makedirs(out_dir, exist_ok=True)
     part = os.path.join(out_dir, f".{os.path.basename(target)}.part")
-    events = 0
+    written = {"events": 0}
+
+    def slices(writer):
+        for events, triggers in camera.stream(slice_us):
+            writer.write(events, triggers)
+            written["events"] += len(events)
+            if progress is not None:
+                progress(camera.clock_us, length_us)
+            yield events, triggers
+            if frames.done and camera.clock_us >= frames.last_us:
+                return
+
     try:
         with EventWriter(
-            part,
-            width=info.dvs_width,
-            height=info.dvs_height,
-            format=format,
-            attributes=attributes,
+            part, width=info.dvs_width, height=info.dvs_height, format=format, attributes=attributes
         ) as writer:
-            for slice_events, triggers in camera.stream(slice_us):
-                writer.write(slice_events, triggers)
-                events += len(slice_events)
-                if progress is not None:
-                    progress(camera.clock_us, length_us)
-                if frames.done and camera.clock_us >= frames.last_us:
-                    break
+            if preview:
+                preview_path = os.path.splitext(target)[0] + ".preview.mp4"
+                write_preview(preview_path, slices(writer), info.dvs_width, info.dvs_height)
+            else:
+                for _ in slices(writer):
+                    pass
         os.replace(part, target)
     except BaseException:
         if os.path.exists(part):
@@ -106,7 +119,7 @@ def convert_video(
     return {
         "video": os.fspath(path),
         "output": target,
-        "events": events,
+        "events": written["events"],
         "duration_us": camera.clock_us,
         "seconds": time.perf_counter() - started,
     }
