@@ -117,30 +117,24 @@ def bad_image_folder(tmp_path, flaw):
     ("call", "error", "message"),
     [
         (lambda tmp: sim.video_frames(tmp / "missing.mp4"), FileNotFoundError, "missing.mp4"),
+        (lambda tmp: sim.video_frames(tmp / "notes.txt"), ValueError, r"notes\.txt"),
+        (lambda tmp: sim.video_frames(tmp / "sound.wav"), ValueError, r"sound\.wav has no video"),
         (lambda tmp: sim.video_frames(tmp / "0.png", crop=(30, 0, 8, 8)), ValueError, "crop"),
         (lambda tmp: sim.image_frames(tmp / "nothing", 30), ValueError, "nothing"),
         (lambda tmp: sim.image_frames(tmp, 0), ValueError, "frame_rate_hz"),
         (lambda tmp: sim.video_frames(tmp, size=(0, 5)), ValueError, "size"),
     ],
 )
-def test_bad_arguments_raise_at_the_call(tmp_path, call, error, message):
+def test_bad_files_and_arguments_raise_at_the_call_naming_them(tmp_path, call, error, message):
     write_images(tmp_path, FRAMES[:1])
     (tmp_path / "nothing").mkdir()
-    with pytest.raises(error, match=message):
-        call(tmp_path)
-
-
-def test_bad_files_raise_value_error_naming_them(tmp_path):
     (tmp_path / "notes.txt").write_text("no video here")
-    with pytest.raises(ValueError, match=r"notes\.txt"):
-        sim.video_frames(tmp_path / "notes.txt")
     with av.open(str(tmp_path / "sound.wav"), "w") as sound:
-        stream = sound.add_stream("pcm_s16le", rate=8000)
         samples = av.AudioFrame.from_ndarray(np.zeros((1, 800), np.int16), "s16", "mono")
         samples.sample_rate = 8000
-        sound.mux(stream.encode(samples))
-    with pytest.raises(ValueError, match=r"sound\.wav has no video stream"):
-        sim.video_frames(tmp_path / "sound.wav")
+        sound.mux(sound.add_stream("pcm_s16le", rate=8000).encode(samples))
+    with pytest.raises(error, match=message):
+        call(tmp_path)
 
 
 @pytest.mark.parametrize("flaw", ["unreadable", "other size"])

@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import glob
+import numbers
 import os
 import re
 from collections.abc import Iterator
@@ -34,7 +35,7 @@ def image_frames(
     or differs in size from the first raises ValueError naming it there.
     """
     av = import_av()
-    if not isinstance(frame_rate_hz, (int, float)) or not frame_rate_hz > 0:
+    if not isinstance(frame_rate_hz, numbers.Real) or not frame_rate_hz > 0:
         raise ValueError(f"frame_rate_hz must be a number above 0, got {frame_rate_hz!r}")
     shaping = FrameShaping(size, crop)
     files = _image_files(os.fspath(folder_or_glob))

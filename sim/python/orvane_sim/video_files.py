@@ -2,6 +2,7 @@
 
 from __future__ import annotations
 
+import numbers
 import os
 from collections.abc import Iterator
 from fractions import Fraction
@@ -38,10 +39,11 @@ def video_frames(
     stream, ValueError naming it. Decoding uses PyAV's threads.
     """
     av = import_av()
-    if not isinstance(start_us, int) or start_us < 0:
+    if not _is_whole(start_us) or start_us < 0:
         raise ValueError(f"start_us must be an integer >= 0, got {start_us!r}")
-    if duration_us is not None and (not isinstance(duration_us, int) or duration_us < 0):
+    if duration_us is not None and (not _is_whole(duration_us) or duration_us < 0):
         raise ValueError(f"duration_us must be None or an integer >= 0, got {duration_us!r}")
+    start_us = int(start_us)
     shaping = FrameShaping(size, crop)
     name = os.fspath(path)
     container = open_container(av, name)
@@ -64,6 +66,10 @@ def video_frames(
         container.close()
         raise
     return _timed_frames(container, name, first.pts, frames, start_us, duration_us, shaping)
+
+
+def _is_whole(value: object) -> bool:
+    return isinstance(value, numbers.Integral) and not isinstance(value, bool)
 
 
 def _decoded(av: Any, container: Any, stream: Any, name: str) -> Iterator[Any]:
@@ -90,7 +96,7 @@ def _timed_frames(
             if frame.pts is None:
                 raise ValueError(f"{name} gives a frame no presentation time")
             time_us = round((frame.pts - origin) * microseconds_per_tick) - start_us
-            if time_us <= 0:
+            if time_us <= 0 and last_time < 0:
                 # The latest frame at or before the start is the one shown there.
                 shown = (0, frame)
                 continue
