@@ -2,6 +2,7 @@
 Dask workers scale, and the memory of one worker converting a long video."""
 
 import importlib.util
+import logging
 import os
 import statistics
 import tempfile
@@ -74,7 +75,12 @@ def bench_workers(table, folder):
         videos.append(os.path.join(folder, f"bar{index}.mp4"))
         write_bar_video(videos[-1], 320, 240, 2)
     clusters = {
-        workers: LocalCluster(n_workers=workers, threads_per_worker=1, dashboard_address=None)
+        workers: LocalCluster(
+            n_workers=workers,
+            threads_per_worker=1,
+            dashboard_address=None,
+            silence_logs=logging.ERROR,
+        )
         for workers in (1, 2)
     }
     clients = {workers: Client(cluster) for workers, cluster in clusters.items()}
