@@ -79,16 +79,16 @@ def encode_items(t, y, main_words, trigger_at, state):
     n = len(t)
     if not n:
         return np.zeros(0, np.uint16)
-    # Row by row, the four words an item may need; the mask keeps those it does.
-    slots = np.empty((n, 4), np.uint16)
-    keep = np.empty((n, 4), bool)
+    # Row by row, the four words an item may need, packed in one little-endian
+    # 64-bit number (time high, time low, row, own word); the mask keeps those it
+    # does need.
     high = t >> LOW_BITS
-    slots[:, 0] = high & LOW_MASK
-    slots[:, 0] |= TIME_HIGH << 12
-    slots[:, 1] = t & LOW_MASK
-    slots[:, 1] |= TIME_LOW << 12
-    slots[:, 2] = y
-    slots[:, 3] = main_words
+    rows = (high & LOW_MASK) | (TIME_HIGH << 12)
+    rows |= ((t & LOW_MASK) | (TIME_LOW << 12)) << 16
+    rows |= y.astype(np.uint64) << 32
+    rows |= main_words.astype(np.uint64) << 48
+    slots = rows.astype("<u8", copy=False).view("<u2")
+    keep = np.empty((n, 4), bool)
     keep[0, 0] = int(high[0]) != state.high
     np.not_equal(high[1:], high[:-1], out=keep[1:, 0])
     keep[0, 1] = int(t[0]) != state.time
@@ -110,7 +110,7 @@ def encode_items(t, y, main_words, trigger_at, state):
         keep[:, 2] = False
         keep[event_rows, 2] = changed
         last_y = int(event_y[-1]) if len(event_y) else state.y
-    words = np.compress(keep.ravel(), slots.ravel())
+    words = np.compress(keep.ravel(), slots)
     moved = np.flatnonzero(keep[:, 0])
     before = np.where(moved > 0, high[moved - 1], np.uint64(state.high))
     passed = quarter_ends_passed(before, high[moved])
