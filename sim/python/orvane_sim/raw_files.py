@@ -45,7 +45,7 @@ class RawBackend:
 
     def add(self, events, triggers):
         words = evt3.encode(events, triggers, self.state)
-        self.file.write(words.tobytes())
+        self.file.write(words)
         added = self.added
         if len(events):
             if not self.counts["events"] and not added["events"]:
