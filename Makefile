@@ -10,7 +10,10 @@ BUILD_DEPS = $(shell $(PYTHON) .ci/build-requires)
 # that NumPy instead of the newest one.
 NUMPY_VERSION ?=
 # The optional dependencies to install with the modules.
-EXTRAS ?= test,video,tonic
+EXTRAS ?= test,video,tonic,cli,cluster
+# An independent reader of event files that the tests check ours against; it
+# has wheels for CPython 3.11 and newer only.
+TEST_READERS := "evlib>=0.13,<0.14"
 CPP_BUILD := build/cpp
 
 .DEFAULT_GOAL := help
@@ -60,6 +63,8 @@ install: $(BIN)/python ## Build and install the modules into $(VENV)
 	$(BIN)/python -m pip install --quiet $(BUILD_DEPS)
 	$(BIN)/python -m pip install --quiet --no-build-isolation $(INSTALL_FLAGS) ".[$(EXTRAS)]"
 	$(if $(NUMPY_VERSION),$(BIN)/python -m pip install --quiet "numpy==$(NUMPY_VERSION)")
+	if $(BIN)/python -c 'import sys; sys.exit(sys.version_info < (3, 11))'; then \
+		$(BIN)/python -m pip install --quiet $(TEST_READERS); fi
 
 # The sanitizer runtimes must be the first libraries the interpreter loads.
 # A failed allocation must stay the MemoryError the kit reports, not an abort

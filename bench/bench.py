@@ -22,6 +22,7 @@ import time
 import timeit
 
 # Imported whole, as it imports this module's helpers back.
+import bench_files
 import bench_footage
 import bench_pictures
 import orvane_base_py as base
@@ -420,6 +421,7 @@ def main():
     bench_imports(table)
     bench_set_param_memory(table)
     bench_footage.bench_footage(table)
+    bench_files.bench_files(table)
     bench_pictures.bench_pictures(table)
     table.print()
     return 0 if table.all_met() else 1

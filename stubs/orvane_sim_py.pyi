@@ -116,6 +116,27 @@ class Camera:
         
         Example: events, triggers = camera.read(10_000)  # the next 10 ms
         """
+    def record(self, path: os.PathLike | str | bytes, duration_us: typing.SupportsInt | typing.SupportsIndex, *, slice_us: typing.SupportsInt | typing.SupportsIndex = 100000, format: str | None = None) -> int:
+        """
+        Streams the next `duration_us` microseconds into a new event file.
+        
+        Args:
+            path: the new file, written a chunk at a time; a file cut short by a
+                crash reads back up to its last whole chunk.
+            duration_us: how far the clock moves on, in microseconds.
+            slice_us: the length of each read while recording, in microseconds.
+            format: "h5" (or "hdf5") or "raw" (EVT 3.0); None takes it from the
+                suffix (.h5, .hdf5 or .raw).
+        
+        Returns the number of events written. The file keeps the serial, the seed and
+        every tool's values.
+        
+        Raises:
+            ValueError: an unknown format or suffix, or a bad duration or slice.
+            ImportError: an HDF5 file without h5py (pip install "orvane-py[files]").
+        
+        Example: camera.record("bar.h5", 1_000_000)
+        """
     def stream(self, slice_us: typing.SupportsInt | typing.SupportsIndex, duration_us: typing.SupportsInt | typing.SupportsIndex | None = None) -> CameraStream:
         """
         An iterator of (events, triggers), one read(slice_us) per step.
@@ -160,6 +181,11 @@ class Camera:
         The camera's clock in microseconds: 0 when made, moved on by each read. Answers at once, also during a read on another thread.
         """
     @property
+    def seed(self) -> int:
+        """
+        The seed of the camera's random generator, as given to Camera().
+        """
+    @property
     def serial(self) -> str:
         """
         The camera's serial number, as given to Camera().
@@ -202,6 +228,9 @@ class ToolHolder:
         """
         getToolInfo() of the held tool, asked from C++.
         """
+from orvane_sim import EventReader as EventReader
+from orvane_sim import EventWriter as EventWriter
+from orvane_sim import convert_videos as convert_videos
 from orvane_sim import event_frame as event_frame
 from orvane_sim import image_frames as image_frames
 from orvane_sim import load_biases as load_biases

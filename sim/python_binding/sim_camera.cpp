@@ -2,9 +2,11 @@
 
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
+#include <pybind11/stl/filesystem.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -70,6 +72,7 @@ public:
            unsigned threads, bool ideal)
         : serial_(std::move(serial)),
           scene_text_(std::move(scene_text)),
+          seed_(seed),
           emulator_(std::move(scene), seed, threads, ideal),
           tools_(make_camera_tools({static_cast<uint32_t>(emulator_.width()),
                                     static_cast<uint32_t>(emulator_.height())})) {}
@@ -180,9 +183,12 @@ public:
 
     const std::string& serial() const { return serial_; }
 
+    uint64_t seed() const { return seed_; }
+
 private:
     std::string serial_;
     std::string scene_text_;
+    uint64_t seed_;
     Emulator emulator_;
     uint64_t next_event_t_ = kFirstEventT;
     uint64_t next_trigger_t_ = kFirstTriggerT;
@@ -284,6 +290,15 @@ std::unique_ptr<Camera> make_camera(const py::object& scene, std::string serial,
     return camera;
 }
 
+// Writing files is the pure-Python package's work; the method only hands it the camera.
+int64_t record(const py::object& camera, const std::filesystem::path& path, int64_t duration_us,
+               int64_t slice_us, const std::optional<std::string>& format) {
+    return py::module_::import("orvane_sim.recording")
+        .attr("record")(camera, path, duration_us, py::arg("slice_us") = slice_us,
+                        py::arg("format") = format)
+        .cast<int64_t>();
+}
+
 }  // namespace
 
 void register_camera(py::module_& m) {
@@ -301,6 +316,7 @@ void register_camera(py::module_& m) {
              py::arg("ideal") = false, py::arg("biases") = py::none(), docs::kCameraInit)
         .def("__repr__", &Camera::repr, docs::kCameraRepr)
         .def_property_readonly("serial", &Camera::serial, docs::kCameraSerial)
+        .def_property_readonly("seed", &Camera::seed, docs::kCameraSeed)
         .def_property_readonly("clock_us", &Camera::clock_us, docs::kCameraClock)
         .def("description", &Camera::description, docs::kCameraDescription)
         .def("events", &Camera::events, py::arg("n"), docs::kCameraEvents)
@@ -308,6 +324,8 @@ void register_camera(py::module_& m) {
         .def("read", &Camera::read, py::arg("duration_us"), docs::kCameraRead)
         .def("stream", &make_stream, py::arg("slice_us"), py::arg("duration_us") = py::none(),
              docs::kCameraStream)
+        .def("record", &record, py::arg("path"), py::arg("duration_us"), py::kw_only(),
+             py::arg("slice_us") = 100'000, py::arg("format") = py::none(), docs::kCameraRecord)
         .def("tools", &Camera::tools, docs::kCameraTools)
         .def("tool", &Camera::tool, py::arg("tool_type"), docs::kCameraTool)
         .def("stream_format", &Camera::stream_format, docs::kCameraStreamFormat)

@@ -57,6 +57,9 @@ inline constexpr const char* kCameraRepr =
 
 inline constexpr const char* kCameraSerial = "The camera's serial number, as given to Camera().";
 
+inline constexpr const char* kCameraSeed =
+    "The seed of the camera's random generator, as given to Camera().";
+
 inline constexpr const char* kCameraClock =
     "The camera's clock in microseconds: 0 when made, moved on by each read. Answers at once, "
     "also during a read on another thread.";
@@ -124,6 +127,27 @@ Raises:
     ValueError: slice_us below 1 or a negative duration_us.
 
 Example: for events, triggers in camera.stream(10_000, 50_000): ...
+)doc";
+
+inline constexpr const char* kCameraRecord =
+    R"doc(Streams the next `duration_us` microseconds into a new event file.
+
+Args:
+    path: the new file, written a chunk at a time; a file cut short by a
+        crash reads back up to its last whole chunk.
+    duration_us: how far the clock moves on, in microseconds.
+    slice_us: the length of each read while recording, in microseconds.
+    format: "h5" (or "hdf5") or "raw" (EVT 3.0); None takes it from the
+        suffix (.h5, .hdf5 or .raw).
+
+Returns the number of events written. The file keeps the serial, the seed and
+every tool's values.
+
+Raises:
+    ValueError: an unknown format or suffix, or a bad duration or slice.
+    ImportError: an HDF5 file without h5py (pip install "orvane-py[files]").
+
+Example: camera.record("bar.h5", 1_000_000)
 )doc";
 
 inline constexpr const char* kCameraTools =
