@@ -171,6 +171,19 @@ def test_a_scene_of_frames_sets_the_geometry_and_makes_the_events():
     assert cam.frame().data_numpy()[15, 10, 0] == 200
 
 
+@pytest.mark.parametrize("given_as", [np.array, list])
+def test_frames_are_copied_when_the_camera_is_made(given_as):
+    frames = np.full((2, 8, 8), 50, np.uint8)
+    frames[1] = 200
+    given = given_as(frames.copy())
+    cam = sim.Camera(scene=given, frame_times_us=[0, 10_000], ideal=True)
+    for frame in given:
+        frame[...] = 0
+    expected = sim.Camera(scene=frames, frame_times_us=[0, 10_000], ideal=True).read(20_000)
+    assert (expected[0]["polarity"] == 1).sum() >= 64
+    assert cam.read(20_000)[0].tobytes() == expected[0].tobytes()
+
+
 @pytest.mark.parametrize("pieces", [[30_000], [7] * 600 + [25_800], "random"])
 def test_an_iterator_of_frames_is_read_as_needed_and_gives_the_array_s_events(pieces):
     rng = np.random.default_rng(5)

@@ -117,16 +117,6 @@ std::optional<bool> rgb_axes(const py::array& array, py::ssize_t first_axis) {
     return std::nullopt;
 }
 
-// Keeps a Python object alive for as long as a frame's pixels are shown;
-// whichever thread lets go of the last frame takes the interpreter lock for it.
-std::shared_ptr<const void> kept_alive(py::object object) {
-    auto* held = new py::object(std::move(object));
-    return std::shared_ptr<const void>(held, [](const py::object* released) {
-        const py::gil_scoped_acquire gil;
-        delete released;
-    });
-}
-
 struct FrameSize {
     int width = 0;
     int height = 0;
@@ -144,9 +134,17 @@ void take_frame_size(FrameSize& size, py::ssize_t height, py::ssize_t width, std
     }
 }
 
+// The bytes of `values`, copied: the camera's events must not change when the
+// caller later writes to its array, or when a source reuses one buffer for every
+// frame. Raises MemoryError when they do not fit.
+std::shared_ptr<const std::vector<uint8_t>> copied_bytes(const py::array& values) {
+    const auto* first = static_cast<const uint8_t*>(values.data());
+    return std::make_shared<const std::vector<uint8_t>>(first, first + values.nbytes());
+}
+
 // Frame `index` of a user's scene, an H x W or H x W x 3 array, without its
-// time stamp. Its pixels stay in the array, or in a copy when `copied`.
-TimedFrame one_frame(const py::handle& frame, std::size_t index, FrameSize& size, bool copied) {
+// time stamp, copied.
+TimedFrame one_frame(const py::handle& frame, std::size_t index, FrameSize& size) {
     const std::string what = "Frame " + std::to_string(index);
     FrameValues values = frame_values(frame, what);
     const std::optional<bool> rgb = rgb_axes(values.array, 0);
@@ -156,12 +154,7 @@ TimedFrame one_frame(const py::handle& frame, std::size_t index, FrameSize& size
     }
     take_frame_size(size, values.array.shape(0), values.array.shape(1), index);
     const FrameFormat format = frame_format(values.kind, *rgb);
-    if (!copied) {
-        const void* pixels = values.array.data();
-        return {0, format, pixels, kept_alive(std::move(values.array))};
-    }
-    const auto* first = static_cast<const uint8_t*>(values.array.data());
-    auto copy = std::make_shared<const std::vector<uint8_t>>(first, first + values.array.nbytes());
+    auto copy = copied_bytes(values.array);
     return {0, format, copy->data(), copy};
 }
 
@@ -181,15 +174,15 @@ std::vector<TimedFrame> frames_from_python(const py::object& scene, FrameSize& s
             take_frame_size(size, array.shape(1), array.shape(2), 0);
         }
         const FrameFormat format = frame_format(values.kind, *rgb);
-        const std::shared_ptr<const void> owner = kept_alive(array);
+        const auto copy = copied_bytes(array);
         const py::ssize_t frame_bytes = array.shape(0) > 0 ? array.strides(0) : 0;
-        const auto* first = static_cast<const uint8_t*>(array.data());
+        const uint8_t* first = copy->data();
         for (py::ssize_t k = 0; k < array.shape(0); ++k) {
-            frames.push_back({0, format, first + k * frame_bytes, owner});
+            frames.push_back({0, format, first + k * frame_bytes, copy});
         }
     } else {
         for (const py::handle item : scene) {
-            frames.push_back(one_frame(item, frames.size(), size, false));
+            frames.push_back(one_frame(item, frames.size(), size));
         }
     }
     if (frames.empty()) {
@@ -296,7 +289,7 @@ public:
                                  " must be an integer (microseconds), got " + type_name(pair[0]));
         }
         // A copy: a source may give every frame in one buffer that it overwrites.
-        TimedFrame frame = one_frame(pair[1], index, size_, true);
+        TimedFrame frame = one_frame(pair[1], index, size_);
         frame.time_us = *t;
         return frame;
     }
