@@ -63,8 +63,8 @@ install: $(BIN)/python ## Build and install the modules into $(VENV)
 	$(BIN)/python -m pip install --quiet $(BUILD_DEPS)
 	$(BIN)/python -m pip install --quiet --no-build-isolation $(INSTALL_FLAGS) ".[$(EXTRAS)]"
 	$(if $(NUMPY_VERSION),$(BIN)/python -m pip install --quiet "numpy==$(NUMPY_VERSION)")
-	if $(BIN)/python -c 'import sys; sys.exit(sys.version_info < (3, 11))'; then \
-		$(BIN)/python -m pip install --quiet $(TEST_READERS); fi
+	$(if $(TEST_READERS),if $(BIN)/python -c 'import sys; sys.exit(sys.version_info < (3, 11))'; then \
+		$(BIN)/python -m pip install --quiet $(TEST_READERS); fi)
 
 # The sanitizer runtimes must be the first libraries the interpreter loads.
 # A failed allocation must stay the MemoryError the kit reports, not an abort
@@ -81,7 +81,7 @@ SANITIZER_ENV := $(SANITIZER_RUNTIMES) ASAN_OPTIONS=detect_leaks=0:$(ASAN_COMMON
 ASAN_EXTRAS := test,video,cli
 
 sanitize-test: ## Run the Python and C++ tests against an ASan and UBSan build
-	$(MAKE) install VENV=$(ASAN_VENV) INSTALL_FLAGS="$(ASAN_INSTALL_FLAGS)" EXTRAS=$(ASAN_EXTRAS)
+	$(MAKE) install VENV=$(ASAN_VENV) INSTALL_FLAGS="$(ASAN_INSTALL_FLAGS)" EXTRAS=$(ASAN_EXTRAS) TEST_READERS=
 	$(SANITIZER_ENV) $(ASAN_VENV)/bin/python -m pytest -p no:cacheprovider
 	$(MAKE) cpp-test CPP_BUILD=build/cpp-asan CPP_FLAGS=-DORVANE_SANITIZE=ON
 
@@ -99,7 +99,7 @@ LEAK_ENV := $(SANITIZER_RUNTIMES) PYTHONMALLOC=malloc \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:log_path=$(CURDIR)/$(LEAK_REPORTS)/report
 
 leak-check: ## Run the Python suite under LeakSanitizer; fail on a leak through our code
-	$(MAKE) install VENV=$(ASAN_VENV) INSTALL_FLAGS="$(ASAN_INSTALL_FLAGS)" EXTRAS=$(ASAN_EXTRAS)
+	$(MAKE) install VENV=$(ASAN_VENV) INSTALL_FLAGS="$(ASAN_INSTALL_FLAGS)" EXTRAS=$(ASAN_EXTRAS) TEST_READERS=
 	rm -rf $(LEAK_REPORTS) && mkdir -p $(LEAK_REPORTS)
 	HYPOTHESIS_PROFILE=few $(LEAK_ENV) $(ASAN_VENV)/bin/python -m pytest -p no:cacheprovider -q \
 		$(LEAK_TESTS)
