@@ -8,6 +8,7 @@ import numpy as np
 import orvane_sim_py as sim
 
 from bench import PEAK_RESIDENT, child_figure, ratio
+from dense_video import dense_video
 
 WIDTH, HEIGHT, RATE = 1280, 720, 60
 
@@ -64,7 +65,7 @@ def bench_footage(table):
         return
     with tempfile.TemporaryDirectory() as folder:
         path = os.path.join(folder, "pan.mp4")
-        write_h264(path, textured_frames(RATE // 4, 150, 0.1))
+        write_h264(path, dense_video(WIDTH, HEIGHT, seconds=0.25, fps=RATE)[0])
         times, frames = zip(*sim.video_frames(path))
         shared = {"sim": sim, "path": path, "frames": np.array(frames), "times": list(times)}
         duration = times[-1] + 1
