@@ -6,9 +6,9 @@ import time
 
 import numpy as np
 import orvane_sim_py as sim
+from dense_video import dense_video
 
 from bench import PEAK_RESIDENT, child_figure, ratio
-from dense_video import dense_video
 
 WIDTH, HEIGHT, RATE = 1280, 720, 60
 

@@ -43,6 +43,18 @@ def threshold_scales(key, count):
     return np.clip((1.0 + 0.1 * radius * np.cos(angle)).astype(np.float32), 0.5, 1.5)
 
 
+def crossing_times(start, end, reference, signed_step, crossed, dt):
+    """Where each pixel's log intensity, moving linearly from `start` to `end` over `dt` us,
+    crosses its `crossed` thresholds past `reference`: the pixel of each crossing (an index
+    into the arguments) and its time in whole microseconds, from 1 to `dt`."""
+    us_per_log = dt / (end - start)
+    first_offset, offset_step = (reference - start) * us_per_log, signed_step * us_per_log
+    owner = np.repeat(np.arange(len(crossed)), crossed)
+    nth = np.arange(len(owner)) - np.repeat(np.cumsum(crossed) - crossed, crossed) + 1
+    offset = first_offset[owner] + nth * offset_step[owner]
+    return owner, np.clip(np.ceil(np.maximum(offset, 0)), 1, dt)
+
+
 class NumpyPixelModel:
     """The pixels of a `width` x `height` camera with `seed`, at the given biases."""
 
@@ -90,12 +102,8 @@ class NumpyPixelModel:
         self.reference[changed] = np.where(
             crossed > 0, reference + crossed * signed_step, reference
         ).astype(np.float32)
-        us_per_log = dt / (end - start)
-        first_offset, offset_step = (reference - start) * us_per_log, signed_step * us_per_log
-        owner = np.repeat(np.arange(len(changed)), crossed)
-        nth = np.arange(len(owner)) - np.repeat(np.cumsum(crossed) - crossed, crossed) + 1
-        offset = first_offset[owner] + nth * offset_step[owner]
-        return changed[owner], np.clip(np.ceil(np.maximum(offset, 0)), 1, dt), rising[owner]
+        owner, times = crossing_times(start, end, reference, signed_step, crossed, dt)
+        return changed[owner], times, rising[owner]
 
     def noise(self, dt):
         pixels = self.width * self.height

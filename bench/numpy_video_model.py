@@ -8,7 +8,7 @@ the pixels that cross a threshold go on to the crossings' time stamps.
 """
 
 import numpy as np
-from numpy_pixel_model import NumpyPixelModel
+from numpy_pixel_model import NumpyPixelModel, crossing_times
 
 HELD_PERIOD_US = 10_000
 
@@ -37,12 +37,8 @@ class NumpyVideoModel(NumpyPixelModel):
         signed_step = np.where(rising, step, -step)
         # float32, as the emulator keeps each pixel's reference.
         self.reference[changed] = (reference + crossed * signed_step).astype(np.float32)
-        us_per_log = dt / (end - start)
-        first_offset, offset_step = (reference - start) * us_per_log, signed_step * us_per_log
-        owner = np.repeat(np.arange(len(changed)), crossed)
-        nth = np.arange(len(owner)) - np.repeat(np.cumsum(crossed) - crossed, crossed) + 1
-        offset = first_offset[owner] + nth * offset_step[owner]
-        return changed[owner], np.clip(np.ceil(np.maximum(offset, 0)), 1, dt), rising[owner]
+        owner, times = crossing_times(start, end, reference, signed_step, crossed, dt)
+        return changed[owner], times, rising[owner]
 
     def read(self, duration):
         end, chunks = self.t + duration, []
