@@ -24,7 +24,7 @@ help: ## List the targets
 	@grep -E '^[a-z-]+:.*## ' $(MAKEFILE_LIST) | awk -F':.*## ' '{printf "  %-16s %s\n", $$1, $$2}'
 
 tour: ## Set everything up and run the tour of the kit, drawing its picture
-	$(MAKE) install EXTRAS=test,video,plot
+	$(MAKE) install EXTRAS=test,cli,plot
 	$(BIN)/python examples/tour.py
 
 bench: install ## Run the benchmarks and print their figures against the targets

@@ -4,6 +4,7 @@ Run it as `python examples/tour.py [PICTURE]`: with matplotlib installed it
 draws what the emulated sensor sees into PICTURE (tour.png by default).
 """
 
+import importlib.util
 import sys
 from pathlib import Path
 from typing import Any
@@ -334,6 +335,47 @@ def show_the_realistic_pixel(picture: str) -> None:
     draw_pixel(picture, steps, noise, per_us)
 
 
+def write_clip(path: Path, width: int, height: int, seconds: float, fps: int) -> None:
+    """A clip standing in for your own video: a texture panning at 100 px/s."""
+    import av
+
+    columns, rows = np.arange(width), np.arange(height)[:, None]
+    with av.open(str(path), "w") as video:
+        stream = video.add_stream("libx264", rate=fps, options={"preset": "veryfast"})
+        stream.width, stream.height, stream.pix_fmt = width, height, "yuv420p"
+        for index in range(round(seconds * fps)):
+            x = columns + 100 * index / fps
+            grey = 128 + 60 * np.sin(x / 9) * np.cos(rows / 13) + 40 * np.sin((x + rows) / 31)
+            pixels = np.clip(grey, 0, 255).astype(np.uint8)
+            video.mux(stream.encode(av.VideoFrame.from_ndarray(pixels, format="gray")))
+        video.mux(stream.encode())
+
+
+def convert_a_video(picture: str) -> None:
+    section("Your own video, to an event file")
+    if not all(importlib.util.find_spec(module) for module in ("av", "h5py")):
+        print('needs the command line\'s extra: pip install ".[cli]"')
+        return
+    folder = Path(picture).resolve().parent
+    clip, events_file = folder / "clip.mp4", folder / "clip.h5"
+    write_clip(clip, 320, 240, 1.0, 30)
+    camera = sim.Camera(scene=sim.video_frames(clip), seed=1)
+    written = camera.record(events_file, 1_000_000)
+    reader = sim.EventReader(events_file)
+    info = reader.file_info()
+    print(f"{clip.name}: {info.dvs_width} x {info.dvs_height}, {written} events written")
+    print(f"{events_file.name}: {events_file.stat().st_size / written:.1f} bytes per event")
+    print(f"the same from the shell: orvane-sim convert {clip.name} --out events/ --format h5")
+    events, _ = next(reader.slices(100_000))
+    image = sim.event_frame(events, info.dvs_width, info.dvs_height)
+    try:
+        import matplotlib.pyplot as plt
+    except ImportError:
+        return
+    plt.imsave(picture, image)
+    print("its first 100 ms as a picture (ON red, OFF blue) saved to", picture)
+
+
 def main(picture: str) -> None:
     camera = sim.Camera("bar")
     stream_the_sensor(camera)
@@ -346,6 +388,7 @@ def main(picture: str) -> None:
     log_at_each_level()
     emulate_a_sensor(picture)
     show_the_realistic_pixel(str(Path(picture).with_name(Path(picture).stem + "_pixel.png")))
+    convert_a_video(str(Path(picture).with_name(Path(picture).stem + "_video.png")))
 
 
 if __name__ == "__main__":

@@ -3,15 +3,16 @@
 The binding takes any object and sorts it at run time, so pybind11_stubgen
 writes `typing.Any`, which lets a type checker pass `Camera(3.5)` or an
 iterator of bare frames. The stubs name what is taken instead: a built-in
-scene's name, an N x H x W uint8 array, a sequence of H x W uint8 arrays (with
-integer time stamps), or an iterator of (time_us, frame) pairs.
+scene's name, an N x H x W (x 3) array of uint8, float32 or float64 values, a
+sequence of such H x W (x 3) frames (with integer time stamps), or an iterator
+of (time_us, frame) pairs.
 Run on the orvane_sim_py.pyi that pybind11_stubgen wrote.
 """
 
 import sys
 from pathlib import Path
 
-FRAMES = "numpy.typing.NDArray[numpy.uint8]"
+FRAMES = "numpy.typing.NDArray[numpy.uint8 | numpy.float32 | numpy.float64]"
 SCENE = (
     f"str | bytes | bytearray | {FRAMES} | collections.abc.Sequence[{FRAMES}]"
     f" | collections.abc.Iterator[tuple[typing.SupportsIndex, {FRAMES}]]"

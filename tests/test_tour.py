@@ -19,6 +19,7 @@ SECTIONS = [
     "Logging through the kit's logger",
     "An emulated sensor watching a moving bar",
     "The realistic pixel: lag, noise and the readout",
+    "Your own video, to an event file",
 ]
 
 
@@ -44,7 +45,5 @@ def test_tour_runs_and_shows_every_feature(capfd, tmp_path):
     ]
     assert logged[-1] == "orvane_base_binding.cpp:169: 100% of this text is printed as is"
     # The picture is drawn only where matplotlib is installed.
-    for picture in ("tour.png", "tour_pixel.png"):
-        assert (tmp_path / picture).exists() == (
-            f"picture saved to {tmp_path / picture}" in out.out
-        )
+    for picture in ("tour.png", "tour_pixel.png", "tour_video.png"):
+        assert (tmp_path / picture).exists() == (f"saved to {tmp_path / picture}" in out.out)
