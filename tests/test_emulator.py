@@ -179,14 +179,17 @@ def test_an_iterator_of_frames_is_read_as_needed_and_gives_the_array_s_events(pi
 
 
 @pytest.mark.parametrize(
-    ("bad", "error", "grey"),
+    ("bad", "error", "ended"),
     [
-        (lambda cam: (0, np.zeros((4, 4), np.uint8)), ValueError, 200),
-        (lambda cam: signal.raise_signal(signal.SIGINT), KeyboardInterrupt, 0),
-        (lambda cam: cam.read(100), RuntimeError, 0),  # it reads the camera it feeds
+        (lambda cam: (0, np.zeros((4, 4), np.uint8)), ValueError, None),
+        (lambda cam: signal.raise_signal(signal.SIGINT), KeyboardInterrupt, "KeyboardInterrupt"),
+        # It reads the camera it feeds.
+        (lambda cam: cam.read(100), RuntimeError, "RuntimeError: A camera cannot be read"),
     ],
 )
-def test_a_frame_refused_in_a_read_raises_and_the_next_read_goes_on(bad, error, grey):
+def test_a_frame_refused_in_a_read_raises_and_the_next_read_goes_on(bad, error, ended):
+    """A refused frame is skipped; a generator that raised has ended, and says so from then on."""
+
     def frames():
         yield 0, np.zeros((4, 4), np.uint8)
         yield bad(cam)
@@ -195,8 +198,17 @@ def test_a_frame_refused_in_a_read_raises_and_the_next_read_goes_on(bad, error, 
     cam = sim.Camera(scene=frames())
     with pytest.raises(error):
         cam.read(20)
+    if ended:
+        for _ in range(2):
+            with pytest.raises(
+                RuntimeError,
+                match=rf"^The scene's iterator raised {ended}.* at frame 1, which ended it",
+            ):
+                cam.read(20)
+        assert cam.clock_us == 0
+        return
     cam.read(20)
-    assert (cam.frame().data_numpy() == grey).all()
+    assert (cam.frame().data_numpy() == 200).all()
 
 
 @pytest.mark.parametrize(

@@ -235,8 +235,10 @@ struct PixelModel::Band {
     std::vector<uint32_t> per_offset;
     // The pixels (y << 16 | x) whose photoreceptor has yet to settle, in
     // pixel order: the next step visits them even where the scene is still.
+    // And those of the last checkpoint.
     Filling<uint32_t> moving;
     Filling<uint32_t> next_moving;
+    Filling<uint32_t> checkpoint_moving;
     // The columns of the row at hand whose grey level changed.
     Filling<uint16_t> changed_columns;
 };
@@ -248,7 +250,9 @@ PixelModel::PixelModel(int width, int height, const uint8_t* first_sample, uint6
       last_t_us_(t_us),
       ideal_(ideal),
       last_sample_(first_sample, first_sample + static_cast<std::size_t>(width) * height),
-      pixels_(width, height) {
+      pixels_(width, height),
+      sample_undo_(static_cast<std::size_t>(width), static_cast<std::size_t>(height)),
+      checkpoint_t_us_(t_us) {
     const auto& logs = log_intensity();
     const uint64_t key = random();
     const uint64_t off_key = ideal ? key : random();
@@ -282,6 +286,26 @@ PixelModel::PixelModel(int width, int height, const uint8_t* first_sample, uint6
 }
 
 PixelModel::~PixelModel() = default;
+
+void PixelModel::checkpoint() {
+    for (Band& band : bands_) {
+        band.checkpoint_moving.count = 0;
+        std::copy(band.moving.begin(), band.moving.end(),
+                  band.checkpoint_moving.add(band.moving.count));
+    }
+    pixels_.checkpoint();
+    sample_undo_.checkpoint();
+    checkpoint_t_us_ = last_t_us_;
+}
+
+void PixelModel::roll_back() noexcept {
+    for (Band& band : bands_) {
+        std::swap(band.moving, band.checkpoint_moving);
+    }
+    pixels_.roll_back();
+    sample_undo_.roll_back(last_sample_.data());
+    last_t_us_ = checkpoint_t_us_;
+}
 
 template <typename Task>
 void PixelModel::on_every_band(Task task) {
@@ -590,7 +614,8 @@ void PixelModel::find_crossings(Band& band, const uint8_t* sample, const Interva
 void PixelModel::settle(Band& band, const Interval& interval, const PixelFilter& keep) {
     std::swap(band.moving, band.next_moving);
     for (const Band::Change& change : band.changes) {
-        PixelState& state = pixels_.at(change.x, change.y);
+        PixelState& state = pixels_.changing(change.x, change.y);
+        sample_undo_.before_change(last_sample_.data(), change.x, change.y);
         state.reference = change.reference;
         state.filtered = change.filtered;
         state.last_event_t = change.last_event_t;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Event2D.h"
+#include "block_undo.h"
 #include "event_buffer.h"
 #include "pixel_crossings.h"
 #include "pixel_grid.h"
@@ -77,6 +78,12 @@ public:
               std::mt19937_64& random, const PixelFilter& keep, EventBuffer& events,
               const SampleRenderer& render = {});
 
+    // Keeps the pixels as they are, for roll_back(): the steps from now on
+    // save what they change first. May throw std::bad_alloc, changing nothing.
+    void checkpoint();
+    // Puts the pixels back as they were at the checkpoint; once per checkpoint.
+    void roll_back() noexcept;
+
 private:
     struct Band;
     struct Interval;
@@ -123,6 +130,8 @@ private:
 
     std::vector<uint8_t> last_sample_;
     PixelGrid<PixelState> pixels_;
+    BlockUndo<uint8_t> sample_undo_;
+    uint64_t checkpoint_t_us_;
     // The background activity of the current interval, in pixel order.
     std::vector<Event2D> noise_;
     std::vector<Band> bands_;

@@ -2,6 +2,7 @@
 
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
+#include <pybind11/typing.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -18,6 +19,7 @@
 #include "CameraTool.h"
 #include "DvsFileInfo.h"
 #include "RawEventStreamFormat.h"
+#include "calls_in_flight.h"
 #include "emulator.h"
 #include "event_readout.h"
 #include "sim_events.h"
@@ -38,7 +40,8 @@ constexpr uint64_t kFirstTriggerT = 2000;
 // More worker threads than this only cost memory on any machine we know.
 constexpr int64_t kMostThreads = 1024;
 
-using Records = std::tuple<py::array_t<Event2D>, py::array_t<EventTriggerIn>>;
+// Made whole before a read takes effect, so that it fails no more after.
+using Records = py::typing::Tuple<py::array_t<Event2D>, py::array_t<EventTriggerIn>>;
 
 // A serial given as bytes need not be UTF-8; repr() shows such bytes as \xnn.
 py::str readable(const std::string& text) {
@@ -56,7 +59,7 @@ struct SignalRaised {};
 
 // Called without the interpreter lock.
 void raise_pending_signal() {
-    const py::gil_scoped_acquire acquire;
+    const orvane::python::LockTaken lock;
     if (PyErr_CheckSignals() != 0) {
         throw SignalRaised{};
     }
@@ -116,28 +119,41 @@ public:
                                   std::to_string(duration_us));
         }
         const ToolSettings settings = read_tool_settings(tools_);
-        Readout readout;
+        std::optional<Records> records;
+        const Event2D* first_event = nullptr;
+        std::size_t event_count = 0;
+        // The arrays are made, and a signal that came since the last check
+        // is seen, before the read takes effect: a failure undoes it.
+        const auto accept = [&](Readout& readout) {
+            const orvane::python::LockTaken lock;
+            if (PyErr_CheckSignals() != 0) {
+                throw SignalRaised{};
+            }
+            auto triggers = records_to_numpy(std::move(readout.triggers));
+            auto events = events_to_numpy(std::move(readout.events));
+            first_event = events.data();
+            event_count = static_cast<std::size_t>(events.size());
+            records = py::reinterpret_steal<Records>(py::make_tuple(events, triggers).release());
+        };
         try {
             // Other Python threads run while the sensor is emulated; a signal
             // handler's exception (Ctrl-C's KeyboardInterrupt) stops the read.
-            const py::gil_scoped_release release;
-            readout = emulator_.read(static_cast<uint64_t>(duration_us), settings,
-                                     [] { raise_pending_signal(); });
+            const orvane::python::LockReleased release;
+            emulator_.read(
+                static_cast<uint64_t>(duration_us), settings, [] { raise_pending_signal(); },
+                accept);
         } catch (const SignalRaised&) {
             throw py::error_already_set();
         }
-        Records records{events_to_numpy(std::move(readout.events)),
-                        records_to_numpy(std::move(readout.triggers))};
-        const auto& events = std::get<0>(records);
-        handed_out_.add(events.data(), static_cast<std::size_t>(events.size()));
-        return records;
+        handed_out_.add(first_event, event_count);
+        return std::move(*records);
     }
 
     // The scene as it is at the camera's clock, once a read on another thread is done.
     ApsFrame frame() {
         SceneFrame shown;
         {
-            const py::gil_scoped_release release;
+            const orvane::python::LockReleased release;
             shown = emulator_.frame();
         }
         ApsFrame frame = grayscale_frame(shown.intensities, emulator_.width(), emulator_.height(),

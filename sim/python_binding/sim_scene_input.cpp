@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "PrintableText.h"
+#include "calls_in_flight.h"
 #include "python_values.h"
 #include "sim_events.h"
 
@@ -190,15 +191,27 @@ public:
 
     const FrameSize& size() const { return size_; }
 
+    // An iterator that raised is asked again, and goes on if it can; one
+    // that the exception ended (a generator always, Ctrl-C inside it
+    // included) would seem to have run out of frames, so that every later
+    // read held its last frame: its frames are refused instead, naming what
+    // ended it.
     std::optional<TimedFrame> next(std::size_t index) {
-        py::gil_scoped_acquire gil;
+        const orvane::python::LockTaken lock;
         const auto item = py::reinterpret_steal<py::object>(PyIter_Next(iterator_.ptr()));
         if (!item) {
             if (PyErr_Occurred()) {
-                throw py::error_already_set();
+                py::error_already_set error;
+                failure_ = "The scene's iterator raised " + raised(error) + " at frame " +
+                           std::to_string(index) + ", which ended it: it gives no more frames";
+                throw error;
+            }
+            if (!failure_.empty()) {
+                throw std::runtime_error(failure_);
             }
             return std::nullopt;
         }
+        failure_.clear();
         if (!py::isinstance<py::tuple>(item) || py::len(item) != 2) {
             throw py::type_error("Frame " + std::to_string(index) +
                                  " of the scene's iterator must be a (time_us, frame) tuple, got " +
@@ -214,8 +227,24 @@ public:
     }
 
 private:
+    // The exception's type and message, as a traceback's last line shows them.
+    static std::string raised(const py::error_already_set& error) {
+        std::string text = py::str(error.type().attr("__name__")).cast<std::string>();
+        const auto message = py::reinterpret_steal<py::object>(PyObject_Str(error.value().ptr()));
+        const auto encoded = py::reinterpret_steal<py::object>(
+            message ? PyUnicode_AsEncodedString(message.ptr(), "utf-8", "backslashreplace")
+                    : nullptr);
+        if (!encoded) {
+            PyErr_Clear();
+            return text;
+        }
+        const std::string said = encoded.cast<std::string>();
+        return said.empty() ? text : text + ": " + said;
+    }
+
     py::object iterator_;
     FrameSize size_;
+    std::string failure_;
 };
 
 std::unique_ptr<Scene> iterator_scene(const py::object& iterator) {
