@@ -1,4 +1,4 @@
-"""The modules through a process's life: forks, and exits with reads on other threads."""
+"""The modules through a process's life: forks, exits with reads on other threads, cycles."""
 
 import pytest
 from conftest import run_in_child
@@ -68,3 +68,39 @@ def test_the_interpreter_exits_while_daemon_threads_read(scene):
     for _ in range(3):
         child = run_in_child(f"scene = {scene!r}\n" + EXIT_DURING_READS, timeout=30)
         assert (child.returncode, child.stdout) == (0, "exiting\n"), child.stderr
+
+
+CYCLES = """
+import gc, os, weakref
+import numpy as np
+import orvane_sim_py as sim
+
+class Owner:
+    def __init__(self):
+        self.cam = sim.Camera(self.frames(), threads=2)
+        self.cam.read(1_000)
+
+    def frames(self):
+        for k in range(10**9):
+            yield k * 1000, np.full((16, 16), 40 + 100 * (k % 2), np.uint8)
+
+class KeepsItsStream(sim.Camera):
+    def __init__(self):
+        super().__init__("bar", width=16, height=16, threads=2)
+        self.slices = self.stream(1_000)
+        next(self.slices)
+
+def threads():
+    return len(os.listdir("/proc/self/task"))
+
+before = threads()
+made = [weakref.ref(Owner().cam if kind == "generator" else KeepsItsStream()) for _ in range(50)]
+gc.collect()
+print(sum(ref() is not None for ref in made), threads() - before)
+"""
+
+
+@pytest.mark.parametrize("kind", ["generator", "stream"])
+def test_cameras_in_reference_cycles_are_freed_with_their_threads(kind):
+    child = run_in_child(f"kind = {kind!r}\n" + CYCLES, timeout=60)
+    assert child.stdout == "0 0\n", child.stderr

@@ -22,6 +22,7 @@
 #include "calls_in_flight.h"
 #include "emulator.h"
 #include "event_readout.h"
+#include "pybind11_internals.h"
 #include "sim_events.h"
 #include "sim_frame.h"
 #include "sim_records.h"
@@ -67,10 +68,11 @@ void raise_pending_signal() {
 
 class Camera {
 public:
-    Camera(std::string serial, std::string scene_text, std::unique_ptr<Scene> scene, uint64_t seed,
-           unsigned threads, bool ideal)
+    Camera(std::string serial, std::string scene_text, std::unique_ptr<Scene> scene,
+           ScenePythonObjects scene_objects, uint64_t seed, unsigned threads, bool ideal)
         : serial_(std::move(serial)),
           scene_text_(std::move(scene_text)),
+          scene_objects_(std::move(scene_objects)),
           emulator_(std::move(scene), seed, threads, ideal),
           tools_(make_camera_tools({static_cast<uint32_t>(emulator_.width()),
                                     static_cast<uint32_t>(emulator_.height())})) {}
@@ -194,9 +196,13 @@ public:
 
     const std::string& serial() const { return serial_; }
 
+    int traverse(visitproc visit, void* arg) const { return scene_objects_.traverse(visit, arg); }
+    void clear() { scene_objects_.clear(); }
+
 private:
     std::string serial_;
     std::string scene_text_;
+    ScenePythonObjects scene_objects_;
     Emulator emulator_;
     uint64_t next_event_t_ = kFirstEventT;
     uint64_t next_trigger_t_ = kFirstTriggerT;
@@ -223,6 +229,11 @@ public:
             *remaining_us_ -= slice_us;
         }
         try {
+            if (!camera_) {
+                throw py::value_error(
+                    "The stream's camera is gone: the garbage collector took it, in a cycle of "
+                    "objects that hold the stream");
+            }
             return camera_.cast<Camera&>().read(static_cast<int64_t>(slice_us));
         } catch (...) {
             if (remaining_us_) {
@@ -231,6 +242,12 @@ public:
             throw;
         }
     }
+
+    int traverse(visitproc visit, void* arg) const {
+        Py_VISIT(camera_.ptr());
+        return 0;
+    }
+    void clear() { camera_ = py::object(); }
 
 private:
     py::object camera_;
@@ -282,21 +299,46 @@ std::unique_ptr<Camera> make_camera(const py::object& scene, std::string serial,
                                     std::optional<int> height, std::optional<int64_t> threads,
                                     bool ideal) {
     const unsigned thread_total = thread_count(threads);
-    return std::make_unique<Camera>(std::move(serial), scene_text(scene),
-                                    scene_from_python(scene, frame_times_us, width, height), seed,
-                                    thread_total, ideal);
+    ScenePythonObjects scene_objects;
+    auto emulated = scene_from_python(scene, frame_times_us, width, height, scene_objects);
+    return std::make_unique<Camera>(std::move(serial), scene_text(scene), std::move(emulated),
+                                    std::move(scene_objects), seed, thread_total, ideal);
+}
+
+// A camera holds its scene's iterator, and a stream its camera, either of
+// which may hold them back (a scene that is a generator method of the
+// camera's owner, a Camera subclass that keeps its stream): the collector
+// must see those references to free such a cycle, and its threads with it.
+// An object whose __init__ never ran holds nothing yet.
+template <typename Holder>
+void collected(PyHeapTypeObject* heap_type) {
+    auto* type = &heap_type->ht_type;
+    type->tp_flags |= Py_TPFLAGS_HAVE_GC;
+    type->tp_traverse = [](PyObject* self, visitproc visit, void* arg) {
+        Py_VISIT(Py_TYPE(self));
+        if (!orvane::python::internals::is_holder_constructed(self)) {
+            return 0;
+        }
+        return py::handle(self).cast<const Holder&>().traverse(visit, arg);
+    };
+    type->tp_clear = [](PyObject* self) {
+        if (orvane::python::internals::is_holder_constructed(self)) {
+            py::handle(self).cast<Holder&>().clear();
+        }
+        return 0;
+    };
 }
 
 }  // namespace
 
 void register_camera(py::module_& m) {
     m.attr("READOUT_EVENTS_PER_US") = kReadoutPerUs;
-    py::class_<Stream>(m, "CameraStream")
+    py::class_<Stream>(m, "CameraStream", py::custom_type_setup(&collected<Stream>))
         .def(
             "__iter__", [](Stream& self) -> Stream& { return self; },
             py::return_value_policy::reference)
         .def("__next__", &Stream::next);
-    py::class_<Camera>(m, "Camera")
+    py::class_<Camera>(m, "Camera", py::custom_type_setup(&collected<Camera>))
         .def(py::init(&make_camera), py::arg("scene") = "bar", py::kw_only(),
              py::arg("serial") = "SIM-0001", py::arg("seed") = 0,
              py::arg("frame_times_us") = py::none(), py::arg("width") = py::none(),

@@ -177,6 +177,8 @@ void take_times(const py::object& frame_times_us, std::vector<TimedFrame>& frame
     }
 }
 
+}  // namespace
+
 // A user's iterator of (time_us, frame) pairs, read as the scene needs it:
 // from whichever thread reads the camera, with or without the interpreter lock.
 class IteratorFrames {
@@ -198,6 +200,11 @@ public:
     // ended it.
     std::optional<TimedFrame> next(std::size_t index) {
         const orvane::python::LockTaken lock;
+        if (!iterator_) {
+            throw std::runtime_error(
+                "The scene's iterator is gone: the garbage collector took it, in a cycle of "
+                "objects that hold the camera");
+        }
         const auto item = py::reinterpret_steal<py::object>(PyIter_Next(iterator_.ptr()));
         if (!item) {
             if (PyErr_Occurred()) {
@@ -226,6 +233,13 @@ public:
         return TimedFrame{*t, frame_pixels(pair[1], index, size_)};
     }
 
+    // With the interpreter lock, which every use of the iterator holds.
+    int traverse(visitproc visit, void* arg) const {
+        Py_VISIT(iterator_.ptr());
+        return 0;
+    }
+    void clear() { iterator_ = py::object(); }
+
 private:
     // The exception's type and message, as a traceback's last line shows them.
     static std::string raised(const py::error_already_set& error) {
@@ -247,8 +261,21 @@ private:
     std::string failure_;
 };
 
-std::unique_ptr<Scene> iterator_scene(const py::object& iterator) {
+int ScenePythonObjects::traverse(visitproc visit, void* arg) const {
+    return iterator ? iterator->traverse(visit, arg) : 0;
+}
+
+void ScenePythonObjects::clear() {
+    if (iterator) {
+        iterator->clear();
+    }
+}
+
+namespace {
+
+std::unique_ptr<Scene> iterator_scene(const py::object& iterator, ScenePythonObjects& held) {
     auto source = std::make_shared<IteratorFrames>(iterator);
+    held.iterator = source;
     std::optional<TimedFrame> first = source->next(0);
     if (!first) {
         throw py::value_error("A scene of frames needs at least one frame");
@@ -276,7 +303,8 @@ std::unique_ptr<Scene> builtin_scene(const py::object& name_object, int width, i
 }  // namespace
 
 std::unique_ptr<Scene> scene_from_python(const py::object& scene, const py::object& frame_times_us,
-                                         std::optional<int> width, std::optional<int> height) {
+                                         std::optional<int> width, std::optional<int> height,
+                                         ScenePythonObjects& held) {
     if (is_text(scene)) {
         if (!frame_times_us.is_none()) {
             throw py::value_error(
@@ -301,7 +329,7 @@ std::unique_ptr<Scene> scene_from_python(const py::object& scene, const py::obje
                 "An iterator of frames gives their time stamps itself: frame_times_us must not "
                 "be given");
         }
-        return iterator_scene(scene);
+        return iterator_scene(scene, held);
     }
     throw py::type_error(
         "scene must be a scene's name, an N x H x W uint8 array, a sequence of H x W uint8 "
