@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -241,6 +243,44 @@ void refuse_foreign_class_assignment(py::handle cls) {
     PyType_Modified(type);
 }
 
+// The framework's common base binds no C++ class: its allocator throws a C++
+// exception through C when asked for an object of a class with no bound
+// class in its MRO (the base itself, a Python class derived from it alone,
+// pickle protocols 0 and 1 once a class's own __new__ is deleted). Classes
+// made before the guard keep the framework's allocator; their MROs hold a
+// bound class.
+newfunc framework_new = nullptr;
+
+PyObject* guarded_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+    try {
+        if (internals::all_type_info(type).empty()) {
+            PyErr_SetString(PyExc_TypeError, ("cannot create '" + class_name(type) +
+                                              "' objects: no class in its MRO binds a C++ class")
+                                                 .c_str());
+            return nullptr;
+        }
+    } catch (py::error_already_set& error) {
+        error.restore();
+        return nullptr;
+    } catch (const std::bad_alloc&) {
+        PyErr_NoMemory();
+        return nullptr;
+    } catch (const std::exception& error) {
+        PyErr_SetString(PyExc_RuntimeError, error.what());
+        return nullptr;
+    }
+    return framework_new(type, args, kwargs);
+}
+
+void guard_common_base() {
+    PyTypeObject* base = internals::bound_base();
+    if (framework_new == nullptr) {
+        framework_new = base->tp_new;
+    }
+    base->tp_new = &guarded_new;
+    PyType_Modified(base);
+}
+
 void guard_class(py::handle cls) {
     const auto members = py::reinterpret_borrow<py::dict>(
         internals::class_namespace(reinterpret_cast<PyTypeObject*>(cls.ptr())));
@@ -264,6 +304,7 @@ void guard_class(py::handle cls) {
 void guard_bound_classes(py::module_& module) {
     std::vector<py::handle> classes;
     bound_metaclass = internals::bound_metaclass();
+    guard_common_base();
     for (const auto item : py::reinterpret_borrow<py::dict>(module.attr("__dict__"))) {
         if (PyType_Check(item.second.ptr()) &&
             internals::is_registered_class(reinterpret_cast<PyTypeObject*>(item.second.ptr()))) {

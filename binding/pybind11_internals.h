@@ -59,6 +59,10 @@ inline bool is_registered_class(PyTypeObject* type) {
     return detail::get_internals().registered_types_py.count(type) != 0;
 }
 inline PyTypeObject* bound_metaclass() { return detail::get_internals().default_metaclass; }
+// The common base of every bound class, which binds no C++ class itself.
+inline PyTypeObject* bound_base() {
+    return reinterpret_cast<PyTypeObject*>(detail::get_internals().instance_base);
+}
 
 // The method definition a builtin function is called through, which its
 // overloads share: the only place to wrap every way a call reaches it.

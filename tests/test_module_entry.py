@@ -258,6 +258,29 @@ for obj in unbuilt:
     assert refusals_in_child(script) == []
 
 
+COMMON_BASE_WAYS = {
+    "the base itself": "base()",
+    "a class derived from it alone": "type('Derived', (base,), {})()",
+    "pickle once __new__ is deleted": "del hal.CameraDescription.__new__\n"
+    "pickle.dumps(hal.CameraDescription(), 0)",
+}
+
+
+@pytest.mark.parametrize("way", COMMON_BASE_WAYS)
+def test_the_common_base_of_the_bound_classes_makes_no_object(way):
+    script = f"""
+base = sim.Camera.__base__
+try:
+    {COMMON_BASE_WAYS[way].replace(chr(10), chr(10) + "    ")}
+except TypeError as error:
+    print(error)
+"""
+    assert refusals_in_child(script) == [
+        f"cannot create '{'Derived' if 'derived' in way else 'pybind11_object'}' objects: "
+        "no class in its MRO binds a C++ class"
+    ]
+
+
 SUBINTERPRETERS = next(
     (name for name in ("_interpreters", "_xxsubinterpreters") if importlib.util.find_spec(name)),
     None,
