@@ -377,11 +377,15 @@ def test_raising_a_bias_lowers_its_count(scene, bias, low, high, counted):
                 "a serial number goes by keyword: Camera(serial=...)"
             ),
         ),
-        ({"threads": 0}, ValueError, "threads must be 1 to 1024, or None for every core, got 0"),
+        (
+            {"threads": 0},
+            ValueError,
+            "threads must be 1 to 1024, or None for every core this process may use, got 0",
+        ),
         (
             {"threads": 1025},
             ValueError,
-            "threads must be 1 to 1024, or None for every core, got 1025",
+            "threads must be 1 to 1024, or None for every core this process may use, got 1025",
         ),
         ({"scene": "bar", "width": 0}, ValueError, "width must be 1 to 65535, got 0"),
         (
@@ -692,3 +696,55 @@ def test_the_readout_spreads_a_global_flash_without_dropping_an_event(ideal):
     busiest = np.bincount(events["timestamp"].astype(np.int64)).max()
     assert len(np.unique(events["y"].astype(int) * 640 + events["x"])) >= 0.999 * 640 * 480
     assert (busiest <= sim.READOUT_EVENTS_PER_US) != ideal
+
+
+THREADS = """
+import os, resource
+import orvane_sim_py as sim
+os.sched_setaffinity(0, set(sorted(os.sched_getaffinity(0))[:cores]))
+before = len(os.listdir("/proc/self/task"))
+cam = sim.Camera("bar")
+print(len(os.listdir("/proc/self/task")) - before)
+with open("/proc/self/statm") as statm:
+    mapped = int(statm.read().split()[0]) * os.sysconf("SC_PAGE_SIZE")
+resource.setrlimit(resource.RLIMIT_AS, (mapped + (256 << 20), resource.RLIM_INFINITY))
+try:
+    sim.Camera("bar", threads=1024)
+except RuntimeError as error:
+    print(error)
+"""
+
+
+@pytest.mark.parametrize("cores", [1, 2])
+def test_threads_follow_the_affinity_and_a_count_the_system_refuses_fails_at_once(cores):
+    if len(os.sched_getaffinity(0)) < cores:
+        pytest.skip(f"fewer than {cores} cores to run on")
+    with open("/proc/self/maps") as maps:
+        if "libasan" in maps.read():
+            pytest.skip(
+                "AddressSanitizer's shadow memory does not fit under an address-space limit"
+            )
+    child = run_in_child(f"cores = {cores}\n" + THREADS, timeout=60)
+    assert child.stdout.splitlines() == [
+        str(cores - 1),
+        (
+            "Cannot start the 89 worker threads of a camera with threads=1024: "
+            "Resource temporarily unavailable"
+        ),
+    ], child.stderr
+
+
+@pytest.mark.parametrize(
+    ("duration", "error", "message"),
+    [
+        (2**64, ValueError, "duration_us must be at most 18446744073709551615 (2**64 - 1) us"),
+        (2**64 - 1, OverflowError, "The camera's clock cannot go past 18446744073709551615 us"),
+        (np.int64(-3), ValueError, "duration_us must not be negative, got -3"),
+    ],
+)
+def test_a_read_past_the_clock_s_range_names_it(duration, error, message):
+    cam = camera()
+    cam.read(np.uint64(10))
+    with pytest.raises(error, match=f"^{re.escape(message)}"):
+        cam.read(duration)
+    assert cam.clock_us == 10

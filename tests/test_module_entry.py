@@ -276,8 +276,10 @@ except TypeError as error:
     print(error)
 """
     assert refusals_in_child(script) == [
-        f"cannot create '{'Derived' if 'derived' in way else 'pybind11_object'}' objects: "
-        "no class in its MRO binds a C++ class"
+        (
+            f"cannot create '{'Derived' if 'derived' in way else 'pybind11_object'}' objects: "
+            "no class in its MRO binds a C++ class"
+        )
     ]
 
 

@@ -5,6 +5,7 @@
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <thread>
 
 #include "event_queue.h"
@@ -78,9 +79,10 @@ private:
 
 struct Emulator::Running {
     Running(const Scene& scene, uint64_t t_us, std::mt19937_64& random, unsigned threads,
-            bool ideal)
+            bool ideal, std::shared_ptr<WorkerPool> pool)
         : sample(rendered(scene, t_us)),
-          pixels(scene.width(), scene.height(), sample.data(), t_us, random, threads, ideal),
+          pixels(scene.width(), scene.height(), sample.data(), t_us, random, threads, ideal,
+                 std::move(pool)),
           anti_flicker(scene.width(), scene.height()),
           trail_filter(scene.width(), scene.height()),
           readout(kReadoutPerUs),
@@ -113,7 +115,19 @@ struct Emulator::Running {
 };
 
 Emulator::Emulator(std::unique_ptr<Scene> scene, uint64_t seed, unsigned threads, bool ideal)
-    : scene_(std::move(scene)), random_(seed), threads_(std::max(threads, 1u)), ideal_(ideal) {}
+    : scene_(std::move(scene)), random_(seed), threads_(std::max(threads, 1u)), ideal_(ideal) {
+    const unsigned bands = PixelModel::band_count(scene_->height(), threads_);
+    if (bands < 2) {
+        return;
+    }
+    try {
+        pool_ = std::make_shared<WorkerPool>(bands);
+    } catch (const std::system_error& error) {
+        throw std::runtime_error("Cannot start the " + std::to_string(bands - 1) +
+                                 " worker threads of a camera with threads=" +
+                                 std::to_string(threads_) + ": " + error.what());
+    }
+}
 
 Emulator::~Emulator() = default;
 
@@ -183,7 +197,7 @@ void Emulator::start() {
     const uint64_t clock = clock_us_.load();
     scene_->prepare(clock);
     std::mt19937_64 random = random_;
-    auto running = std::make_unique<Running>(*scene_, clock, random, threads_, ideal_);
+    auto running = std::make_unique<Running>(*scene_, clock, random, threads_, ideal_, pool_);
     random_ = random;
     running_ = std::move(running);
 }

@@ -63,8 +63,9 @@ using Acceptance = std::function<void(Readout&)>;
 // frames wait for each other.
 class Emulator {
 public:
-    // The pixel model spreads its work over `threads` threads (at least one);
-    // an ideal one has none of a real pixel's lag, noise and readout.
+    // The pixel model spreads its work over `threads` threads (at least one),
+    // started here: std::runtime_error says so when the system cannot start
+    // them. An ideal pixel has none of a real pixel's lag, noise and readout.
     Emulator(std::unique_ptr<Scene> scene, uint64_t seed, unsigned threads = 1, bool ideal = true);
     ~Emulator();
 
@@ -103,6 +104,7 @@ private:
     std::mt19937_64 random_;
     unsigned threads_;
     bool ideal_;
+    std::shared_ptr<WorkerPool> pool_;
     std::atomic<uint64_t> clock_us_{0};
     std::unique_ptr<Running> running_;
     mutable std::mutex busy_;

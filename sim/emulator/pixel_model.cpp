@@ -243,8 +243,14 @@ struct PixelModel::Band {
     Filling<uint16_t> changed_columns;
 };
 
+unsigned PixelModel::band_count(int height, unsigned threads) {
+    const auto most_bands = static_cast<unsigned>(std::max(1, height / kLeastRowsPerBand));
+    return std::clamp(threads, 1u, most_bands);
+}
+
 PixelModel::PixelModel(int width, int height, const uint8_t* first_sample, uint64_t t_us,
-                       std::mt19937_64& random, unsigned threads, bool ideal)
+                       std::mt19937_64& random, unsigned threads, bool ideal,
+                       std::shared_ptr<WorkerPool> pool)
     : width_(width),
       height_(height),
       last_t_us_(t_us),
@@ -275,13 +281,12 @@ PixelModel::PixelModel(int width, int height, const uint8_t* first_sample, uint6
                  kHotLeastHz + (kHotMostHz - kHotLeastHz) * unit(mixed(hot_key + 2 * pixel + 1))});
         }
     }
-    const auto most_bands = static_cast<unsigned>(std::max(1, height / kLeastRowsPerBand));
-    const auto count = static_cast<int>(std::clamp(threads, 1u, most_bands));
+    const auto count = static_cast<int>(band_count(height, threads));
     for (int band = 0; band < count; ++band) {
         bands_.emplace_back(height * band / count, height * (band + 1) / count);
     }
     if (count > 1) {
-        pool_ = std::make_unique<WorkerPool>(count);
+        pool_ = pool ? std::move(pool) : std::make_shared<WorkerPool>(count);
     }
 }
 

@@ -63,7 +63,12 @@ public:
     // An ideal pixel follows the light at once, has no leak, shot noise or
     // hot pixel and shares one mismatch between its ON and OFF thresholds.
     PixelModel(int width, int height, const uint8_t* first_sample, uint64_t t_us,
-               std::mt19937_64& random, unsigned threads = 1, bool ideal = true);
+               std::mt19937_64& random, unsigned threads = 1, bool ideal = true,
+               std::shared_ptr<WorkerPool> pool = nullptr);
+
+    // The bands of rows, one per thread, that a sensor of `height` rows is
+    // split into; `pool`, when given, has one share per band.
+    static unsigned band_count(int height, unsigned threads);
     ~PixelModel();
 
     // Appends the events of the interval (last sample, t_us] that `keep`
@@ -136,7 +141,7 @@ private:
     std::vector<Event2D> noise_;
     std::vector<Band> bands_;
     // Absent with one thread, where the calling thread does all the work.
-    std::unique_ptr<WorkerPool> pool_;
+    std::shared_ptr<WorkerPool> pool_;
 };
 
 }  // namespace orvane::sim

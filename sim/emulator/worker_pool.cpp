@@ -1,9 +1,14 @@
 #include "worker_pool.h"
 
 #include <pthread.h>
+#include <sched.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <string>
 #include <system_error>
 
 namespace orvane::sim {
@@ -40,7 +45,31 @@ std::atomic<uint64_t> fork_generation{0};
 
 void count_fork() { fork_generation.fetch_add(1); }
 
+// The whole cores of the quota in cpu.max ("quota period", or "max"), if any.
+std::optional<unsigned> quota_cores(const char* path) {
+    std::ifstream file(path);
+    std::string quota;
+    uint64_t period = 0;
+    if (!(file >> quota >> period) || quota == "max" || period == 0) {
+        return std::nullopt;
+    }
+    const uint64_t microseconds = std::strtoull(quota.c_str(), nullptr, 10);
+    return static_cast<unsigned>(std::max<uint64_t>(1, (microseconds + period - 1) / period));
+}
+
 }  // namespace
+
+unsigned usable_cores() {
+    unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    cpu_set_t affinity;
+    if (sched_getaffinity(0, sizeof(affinity), &affinity) == 0) {
+        cores = static_cast<unsigned>(std::max(1, CPU_COUNT(&affinity)));
+    }
+    if (const auto quota = quota_cores("/sys/fs/cgroup/cpu.max")) {
+        cores = std::min(cores, *quota);
+    }
+    return cores;
+}
 
 WorkerPool::WorkerPool(unsigned shares)
     : meeting_(std::make_unique<Meeting>()), errors_(std::max(shares, 1u)) {

@@ -11,6 +11,10 @@
 
 namespace orvane::sim {
 
+// The cores this process may run on: those of its CPU affinity, no more
+// than its control group's CPU quota (cgroup v2's cpu.max) allows; at least one.
+unsigned usable_cores();
+
 // Threads that run one task together, share by share, and wait for the
 // next. The calling thread takes shares too, so a pool of n shares starts
 // n - 1 threads. The threads never touch Python.

@@ -9,7 +9,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -29,6 +28,7 @@
 #include "sim_scene_input.h"
 #include "sim_tool_settings.h"
 #include "sim_tools.h"
+#include "worker_pool.h"
 
 namespace py = pybind11;
 
@@ -40,6 +40,40 @@ constexpr uint64_t kFirstEventT = 1000;
 constexpr uint64_t kFirstTriggerT = 2000;
 // More worker threads than this only cost memory on any machine we know.
 constexpr int64_t kMostThreads = 1024;
+
+// Any integer: an int, a NumPy integer, anything with __index__.
+class Integer : public py::object {
+public:
+    PYBIND11_OBJECT_DEFAULT(Integer, object, PyIndex_Check)
+};
+
+}  // namespace
+}  // namespace orvane::sim::python
+
+ORVANE_TYPE_HINT(orvane::sim::python::Integer, "typing.SupportsIndex");
+
+namespace orvane::sim::python {
+namespace {
+
+// A count of microseconds from 0 to 2**64 - 1; ValueError, naming `what`
+// and the range, for any other integer.
+uint64_t microseconds(const Integer& value, const char* what) {
+    const auto index = py::reinterpret_steal<py::object>(PyNumber_Index(value.ptr()));
+    if (!index) {
+        throw py::error_already_set();
+    }
+    const unsigned long long us = PyLong_AsUnsignedLongLong(index.ptr());
+    if (us == static_cast<unsigned long long>(-1) && PyErr_Occurred()) {
+        PyErr_Clear();
+        const bool negative = index < py::int_(0);
+        throw py::value_error(std::string(what) +
+                              (negative
+                                   ? " must not be negative, got "
+                                   : " must be at most 18446744073709551615 (2**64 - 1) us, got ") +
+                              py::str(index).cast<std::string>());
+    }
+    return us;
+}
 
 // Made whole before a read takes effect, so that it fails no more after.
 using Records = py::typing::Tuple<py::array_t<Event2D>, py::array_t<EventTriggerIn>>;
@@ -115,11 +149,11 @@ public:
         return records;
     }
 
-    Records read(int64_t duration_us) {
-        if (duration_us < 0) {
-            throw py::value_error("duration_us must not be negative, got " +
-                                  std::to_string(duration_us));
-        }
+    Records read(const Integer& duration_us) {
+        return read_us(microseconds(duration_us, "duration_us"));
+    }
+
+    Records read_us(uint64_t duration_us) {
         const ToolSettings settings = read_tool_settings(tools_);
         std::optional<Records> records;
         const Event2D* first_event = nullptr;
@@ -141,9 +175,7 @@ public:
             // Other Python threads run while the sensor is emulated; a signal
             // handler's exception (Ctrl-C's KeyboardInterrupt) stops the read.
             const orvane::python::LockReleased release;
-            emulator_.read(
-                static_cast<uint64_t>(duration_us), settings, [] { raise_pending_signal(); },
-                accept);
+            emulator_.read(duration_us, settings, [] { raise_pending_signal(); }, accept);
         } catch (const SignalRaised&) {
             throw py::error_already_set();
         }
@@ -234,7 +266,7 @@ public:
                     "The stream's camera is gone: the garbage collector took it, in a cycle of "
                     "objects that hold the stream");
             }
-            return camera_.cast<Camera&>().read(static_cast<int64_t>(slice_us));
+            return camera_.cast<Camera&>().read_us(slice_us);
         } catch (...) {
             if (remaining_us_) {
                 *remaining_us_ += slice_us;
@@ -255,30 +287,28 @@ private:
     std::optional<uint64_t> remaining_us_;
 };
 
-Stream make_stream(Camera& camera, int64_t slice_us, std::optional<int64_t> duration_us) {
-    if (slice_us < 1) {
-        throw py::value_error("slice_us must be at least 1, got " + std::to_string(slice_us));
-    }
-    if (duration_us && *duration_us < 0) {
-        throw py::value_error("duration_us must not be negative, got " +
-                              std::to_string(*duration_us));
+Stream make_stream(Camera& camera, const Integer& slice_us,
+                   const std::optional<Integer>& duration_us) {
+    const uint64_t slice = microseconds(slice_us, "slice_us");
+    if (slice < 1) {
+        throw py::value_error("slice_us must be at least 1, got 0");
     }
     std::optional<uint64_t> remaining_us;
     if (duration_us) {
-        remaining_us = static_cast<uint64_t>(*duration_us);
+        remaining_us = microseconds(*duration_us, "duration_us");
     }
     // The Python object that holds the camera, which the stream keeps alive.
-    return Stream(py::cast(&camera, py::return_value_policy::reference),
-                  static_cast<uint64_t>(slice_us), remaining_us);
+    return Stream(py::cast(&camera, py::return_value_policy::reference), slice, remaining_us);
 }
 
 unsigned thread_count(const std::optional<int64_t>& threads) {
     if (!threads) {
-        return std::max(1u, std::thread::hardware_concurrency());
+        return usable_cores();
     }
     if (*threads < 1 || *threads > kMostThreads) {
         throw py::value_error("threads must be 1 to " + std::to_string(kMostThreads) +
-                              ", or None for every core, got " + std::to_string(*threads));
+                              ", or None for every core this process may use, got " +
+                              std::to_string(*threads));
     }
     return static_cast<unsigned>(*threads);
 }
