@@ -246,9 +246,8 @@ void refuse_foreign_class_assignment(py::handle cls) {
 // The framework's common base binds no C++ class: its allocator throws a C++
 // exception through C when asked for an object of a class with no bound
 // class in its MRO (the base itself, a Python class derived from it alone,
-// pickle protocols 0 and 1 once a class's own __new__ is deleted). Classes
-// made before the guard keep the framework's allocator; their MROs hold a
-// bound class.
+// pickle protocols 0 and 1 once a class's own __new__ is deleted). Every
+// bound class gets this guard too, for its allocator's exceptions.
 newfunc framework_new = nullptr;
 
 PyObject* guarded_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
@@ -259,17 +258,34 @@ PyObject* guarded_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
                                                  .c_str());
             return nullptr;
         }
+        return framework_new(type, args, kwargs);
     } catch (py::error_already_set& error) {
         error.restore();
-        return nullptr;
     } catch (const std::bad_alloc&) {
         PyErr_NoMemory();
-        return nullptr;
     } catch (const std::exception& error) {
         PyErr_SetString(PyExc_RuntimeError, error.what());
-        return nullptr;
     }
-    return framework_new(type, args, kwargs);
+    return nullptr;
+}
+
+// The framework makes every bound object through its class's tp_alloc and
+// uses the result without checking it: with Python's heap exhausted, that
+// would be a null pointer. Each class's allocator throws instead, into C++
+// code of the framework that raises it as MemoryError, or into guarded_new.
+PyObject* checked_alloc(PyTypeObject* type, Py_ssize_t items) {
+    PyObject* object = PyType_GenericAlloc(type, items);
+    if (object == nullptr) {
+        throw py::error_already_set();
+    }
+    return object;
+}
+
+void guard_allocation(py::handle cls) {
+    auto* type = reinterpret_cast<PyTypeObject*>(cls.ptr());
+    type->tp_alloc = &checked_alloc;
+    type->tp_new = &guarded_new;
+    PyType_Modified(type);
 }
 
 void guard_common_base() {
@@ -295,6 +311,7 @@ void guard_class(py::handle cls) {
         }
     }
     give_own_new(cls);
+    guard_allocation(cls);
     refuse_foreign_class_assignment(cls);
     refuse_unbuilt_conversions(cls);
 }

@@ -283,6 +283,40 @@ except TypeError as error:
     ]
 
 
+OUT_OF_PYTHON_MEMORY = """
+import _testcapi
+cam = sim.Camera("bar", width=16, height=16)
+cam.read(1_000)
+tool = cam.tools()[0]
+name = next(iter(tool.get_all_param_info()))
+calls = {"frame": cam.frame, "file_info": cam.file_info, "tools": cam.tools,
+         "get_param_info": lambda: tool.get_param_info(name), "CameraDescription": hal.CameraDescription,
+         "Camera": lambda: sim.Camera("still")}
+for k in range(40):
+    try:
+        _testcapi.set_nomemory(k, k + 1)
+        try:
+            calls[call]()
+        finally:
+            _testcapi.remove_mem_hooks()
+    except BaseException as error:  # pybind11's list caster raises RuntimeError from MemoryError
+        if not isinstance(error.__cause__ or error, MemoryError):
+            raise
+print("done")
+"""
+
+
+@pytest.mark.skipif(
+    not importlib.util.find_spec("_testcapi"), reason="this Python has no _testcapi"
+)
+@pytest.mark.parametrize(
+    "call", ["frame", "file_info", "tools", "get_param_info", "CameraDescription", "Camera"]
+)
+def test_a_bound_object_python_has_no_memory_for_raises_memory_error(call):
+    child = run_in_child(f"call = {call!r}\nfrom fuzz_values import *\n" + OUT_OF_PYTHON_MEMORY)
+    assert (child.returncode, child.stdout) == (0, "done\n"), child.stderr
+
+
 SUBINTERPRETERS = next(
     (name for name in ("_interpreters", "_xxsubinterpreters") if importlib.util.find_spec(name)),
     None,
