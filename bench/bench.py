@@ -414,6 +414,7 @@ def main():
     bench_logging(table)
     bench_imports(table)
     bench_set_param_memory(table)
+    __import__("bench_failed_reads").bench_failed_reads(table)
     table.print()
     return 0 if table.all_met() else 1
 
