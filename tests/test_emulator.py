@@ -183,7 +183,6 @@ def test_an_iterator_of_frames_is_read_as_needed_and_gives_the_array_s_events(pi
     [
         (lambda cam: (0, np.zeros((4, 4), np.uint8)), ValueError, None),
         (lambda cam: signal.raise_signal(signal.SIGINT), KeyboardInterrupt, "KeyboardInterrupt"),
-        # It reads the camera it feeds.
         (lambda cam: cam.read(100), RuntimeError, "RuntimeError: A camera cannot be read"),
     ],
 )
@@ -196,19 +195,14 @@ def test_a_frame_refused_in_a_read_raises_and_the_next_read_goes_on(bad, error, 
         yield 10, np.full((4, 4), 200, np.uint8)
 
     cam = sim.Camera(scene=frames())
-    with pytest.raises(error):
-        cam.read(20)
-    if ended:
-        for _ in range(2):
-            with pytest.raises(
-                RuntimeError,
-                match=rf"^The scene's iterator raised {ended}.* at frame 1, which ended it",
-            ):
-                cam.read(20)
-        assert cam.clock_us == 0
-        return
-    cam.read(20)
-    assert (cam.frame().data_numpy() == 200).all()
+    for raised, match in [(error, None)] + [
+        (RuntimeError, f"^The scene's iterator raised {ended}")
+    ] * 2:
+        with pytest.raises(raised, match=match):
+            cam.read(20)
+        if not ended:
+            break
+    assert ended or (cam.read(20) and (cam.frame().data_numpy() == 200).all())
 
 
 @pytest.mark.parametrize(
@@ -469,6 +463,12 @@ def test_a_refused_read_leaves_the_camera_unchanged():
         cam.read(-1)
     with pytest.raises(TypeError):
         cam.read(1.5)
+    for duration, error, message in [
+        (2**64, ValueError, "duration_us must be at most 18446744073709551615 (2**64 - 1) us, got"),
+        (2**64 - 1, OverflowError, "The camera's clock cannot go past 18446744073709551615 us"),
+    ]:
+        with pytest.raises(error, match=f"^{re.escape(message)}"):
+            cam.read(np.uint64(duration) if duration < 2**64 else duration)
     assert cam.clock_us == 10_000
     assert cam.read(1_000)[0].tobytes() == twin.read(1_000)[0].tobytes()
 
@@ -708,43 +708,18 @@ print(len(os.listdir("/proc/self/task")) - before)
 with open("/proc/self/statm") as statm:
     mapped = int(statm.read().split()[0]) * os.sysconf("SC_PAGE_SIZE")
 resource.setrlimit(resource.RLIMIT_AS, (mapped + (256 << 20), resource.RLIM_INFINITY))
-try:
-    sim.Camera("bar", threads=1024)
-except RuntimeError as error:
-    print(error)
+sim.Camera("bar", threads=1024)
 """
 
 
 @pytest.mark.parametrize("cores", [1, 2])
 def test_threads_follow_the_affinity_and_a_count_the_system_refuses_fails_at_once(cores):
-    if len(os.sched_getaffinity(0)) < cores:
-        pytest.skip(f"fewer than {cores} cores to run on")
     with open("/proc/self/maps") as maps:
-        if "libasan" in maps.read():
-            pytest.skip(
-                "AddressSanitizer's shadow memory does not fit under an address-space limit"
-            )
+        if len(os.sched_getaffinity(0)) < cores or "libasan" in maps.read():
+            pytest.skip("too few cores, or an address-space limit that ASan's shadow cannot fit")
     child = run_in_child(f"cores = {cores}\n" + THREADS, timeout=60)
-    assert child.stdout.splitlines() == [
-        str(cores - 1),
-        (
-            "Cannot start the 89 worker threads of a camera with threads=1024: "
-            "Resource temporarily unavailable"
-        ),
-    ], child.stderr
-
-
-@pytest.mark.parametrize(
-    ("duration", "error", "message"),
-    [
-        (2**64, ValueError, "duration_us must be at most 18446744073709551615 (2**64 - 1) us"),
-        (2**64 - 1, OverflowError, "The camera's clock cannot go past 18446744073709551615 us"),
-        (np.int64(-3), ValueError, "duration_us must not be negative, got -3"),
-    ],
-)
-def test_a_read_past_the_clock_s_range_names_it(duration, error, message):
-    cam = camera()
-    cam.read(np.uint64(10))
-    with pytest.raises(error, match=f"^{re.escape(message)}"):
-        cam.read(duration)
-    assert cam.clock_us == 10
+    assert child.stdout == f"{cores - 1}\n"
+    assert child.stderr.endswith(
+        "RuntimeError: Cannot start the 89 worker threads of a camera with threads=1024: "
+        "Resource temporarily unavailable\n"
+    )
