@@ -28,6 +28,11 @@ unsigned long exiting_thread = 0;
 
 // Calls whose Python code runs on this thread.
 thread_local int calls_on_this_thread = 0;
+// The LockReleased and LockTaken scopes this thread is in: while there are
+// more of the first, it does not hold the lock. Asked of the interpreter, the
+// answer would be wrong once it has finalized.
+thread_local int released_here = 0;
+thread_local int taken_here = 0;
 
 bool only_exiting_thread_runs() {
     for (const unsigned long thread : running) {
@@ -161,25 +166,31 @@ void CallInFlight::runs_on_this_thread() {
     ++calls_on_this_thread;
 }
 
-LockReleased::LockReleased() : state_(PyEval_SaveThread()) {}
+LockReleased::LockReleased() : state_(PyEval_SaveThread()) { ++released_here; }
 
 LockReleased::~LockReleased() {
     taking_lock_starts();
     PyEval_RestoreThread(state_);
     taking_lock_done();
+    --released_here;
 }
 
 LockTaken::LockTaken() {
-    if (PyGILState_Check() != 0) {
+    if (released_here <= taken_here) {
         state_ = PyGILState_Ensure();
+        ++taken_here;
         return;
     }
     taking_lock_starts();
     state_ = PyGILState_Ensure();
     taking_lock_done();
+    ++taken_here;
 }
 
-LockTaken::~LockTaken() { PyGILState_Release(state_); }
+LockTaken::~LockTaken() {
+    --taken_here;
+    PyGILState_Release(state_);
+}
 
 bool exit_wait_over_for_this_thread() {
     const std::lock_guard<std::mutex> lock(gate_mutex);

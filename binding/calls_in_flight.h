@@ -52,9 +52,10 @@ private:
     PyThreadState* state_;
 };
 
-// The interpreter lock taken, from any thread, for Python work inside C++
-// work that runs without it; or, once the exit hook is over, never returns,
-// as LockReleased.
+// The interpreter lock taken for Python work inside C++ work that runs
+// without it (a LockReleased scope on this thread); then, once the exit hook
+// is over, it never returns, as LockReleased. Elsewhere (the lock held
+// already) it is PyGILState_Ensure.
 class LockTaken {
 public:
     LockTaken();
