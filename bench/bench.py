@@ -423,6 +423,7 @@ def main():
     bench_footage.bench_footage(table)
     bench_files.bench_files(table)
     bench_pictures.bench_pictures(table)
+    __import__("bench_failed_reads").bench_failed_reads(table)
     table.print()
     return 0 if table.all_met() else 1
 

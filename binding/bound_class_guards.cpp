@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -241,6 +243,60 @@ void refuse_foreign_class_assignment(py::handle cls) {
     PyType_Modified(type);
 }
 
+// The framework's common base binds no C++ class: its allocator throws a C++
+// exception through C when asked for an object of a class with no bound
+// class in its MRO (the base itself, a Python class derived from it alone,
+// pickle protocols 0 and 1 once a class's own __new__ is deleted). Every
+// bound class gets this guard too, for its allocator's exceptions.
+newfunc framework_new = nullptr;
+
+PyObject* guarded_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+    try {
+        if (internals::all_type_info(type).empty()) {
+            PyErr_SetString(PyExc_TypeError, ("cannot create '" + class_name(type) +
+                                              "' objects: no class in its MRO binds a C++ class")
+                                                 .c_str());
+            return nullptr;
+        }
+        return framework_new(type, args, kwargs);
+    } catch (py::error_already_set& error) {
+        error.restore();
+    } catch (const std::bad_alloc&) {
+        PyErr_NoMemory();
+    } catch (const std::exception& error) {
+        PyErr_SetString(PyExc_RuntimeError, error.what());
+    }
+    return nullptr;
+}
+
+// The framework makes every bound object through its class's tp_alloc and
+// uses the result without checking it: with Python's heap exhausted, that
+// would be a null pointer. Each class's allocator throws instead, into C++
+// code of the framework that raises it as MemoryError, or into guarded_new.
+PyObject* checked_alloc(PyTypeObject* type, Py_ssize_t items) {
+    PyObject* object = PyType_GenericAlloc(type, items);
+    if (object == nullptr) {
+        throw py::error_already_set();
+    }
+    return object;
+}
+
+void guard_allocation(py::handle cls) {
+    auto* type = reinterpret_cast<PyTypeObject*>(cls.ptr());
+    type->tp_alloc = &checked_alloc;
+    type->tp_new = &guarded_new;
+    PyType_Modified(type);
+}
+
+void guard_common_base() {
+    PyTypeObject* base = internals::bound_base();
+    if (framework_new == nullptr) {
+        framework_new = base->tp_new;
+    }
+    base->tp_new = &guarded_new;
+    PyType_Modified(base);
+}
+
 void guard_class(py::handle cls) {
     const auto members = py::reinterpret_borrow<py::dict>(
         internals::class_namespace(reinterpret_cast<PyTypeObject*>(cls.ptr())));
@@ -255,6 +311,7 @@ void guard_class(py::handle cls) {
         }
     }
     give_own_new(cls);
+    guard_allocation(cls);
     refuse_foreign_class_assignment(cls);
     refuse_unbuilt_conversions(cls);
 }
@@ -264,6 +321,7 @@ void guard_class(py::handle cls) {
 void guard_bound_classes(py::module_& module) {
     std::vector<py::handle> classes;
     bound_metaclass = internals::bound_metaclass();
+    guard_common_base();
     for (const auto item : py::reinterpret_borrow<py::dict>(module.attr("__dict__"))) {
         if (PyType_Check(item.second.ptr()) &&
             internals::is_registered_class(reinterpret_cast<PyTypeObject*>(item.second.ptr()))) {

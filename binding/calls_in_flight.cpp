@@ -22,10 +22,17 @@ std::condition_variable calls_changed;
 // The thread of each call in flight.
 std::list<unsigned long> running;
 bool exit_wait_over = false;
+// Threads between the exit hook's gate and the interpreter lock.
+int taking_lock = 0;
 unsigned long exiting_thread = 0;
 
 // Calls whose Python code runs on this thread.
 thread_local int calls_on_this_thread = 0;
+// The LockReleased and LockTaken scopes this thread is in: while there are
+// more of the first, it does not hold the lock. Asked of the interpreter, the
+// answer would be wrong once it has finalized.
+thread_local int released_here = 0;
+thread_local int taken_here = 0;
 
 bool only_exiting_thread_runs() {
     for (const unsigned long thread : running) {
@@ -43,6 +50,32 @@ bool only_exiting_thread_runs() {
     for (;;) {
         std::this_thread::sleep_for(std::chrono::hours(1));
     }
+}
+
+// The rest of the life of a thread without the interpreter lock, which the
+// finalizing interpreter would end were it to take the lock.
+[[noreturn]] void park_for_process_end() {
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::hours(1));
+    }
+}
+
+// Without the interpreter lock, before taking it: the exit hook cannot be
+// over until the lock is taken and taking_lock_done() called.
+void taking_lock_starts() {
+    std::unique_lock<std::mutex> lock(gate_mutex);
+    if (exit_wait_over && PyThread_get_thread_ident() != exiting_thread &&
+        calls_on_this_thread == 0) {
+        lock.unlock();
+        park_for_process_end();
+    }
+    ++taking_lock;
+}
+
+void taking_lock_done() {
+    const std::lock_guard<std::mutex> lock(gate_mutex);
+    --taking_lock;
+    calls_changed.notify_all();
 }
 
 // With the interpreter lock held. Each thread sees the exception when it next
@@ -76,8 +109,9 @@ void wait_for_calls() {
             std::unique_lock<std::mutex> lock(gate_mutex);
             // Timed waits only: the untimed one is a symbol of GCC 12's
             // libstdc++ that would raise the platform the wheels need.
-            over = calls_changed.wait_for(lock, std::chrono::milliseconds(100),
-                                          only_exiting_thread_runs);
+            over = calls_changed.wait_for(lock, std::chrono::milliseconds(100), [] {
+                return only_exiting_thread_runs() && taking_lock == 0;
+            });
             exit_wait_over = over;
         }
         if (over) {
@@ -102,6 +136,7 @@ void reset_in_child() {
     const unsigned long self = PyThread_get_thread_ident();
     running.remove_if([self](unsigned long thread) { return thread != self; });
     exit_wait_over = false;
+    taking_lock = 0;
     gate_mutex.unlock();
 }
 
@@ -129,6 +164,32 @@ void CallInFlight::runs_on_this_thread() {
     const std::lock_guard<std::mutex> lock(gate_mutex);
     *entry_ = PyThread_get_thread_ident();
     ++calls_on_this_thread;
+}
+
+LockReleased::LockReleased() : state_(PyEval_SaveThread()) { ++released_here; }
+
+LockReleased::~LockReleased() {
+    taking_lock_starts();
+    PyEval_RestoreThread(state_);
+    taking_lock_done();
+    --released_here;
+}
+
+LockTaken::LockTaken() {
+    if (released_here <= taken_here) {
+        state_ = PyGILState_Ensure();
+        ++taken_here;
+        return;
+    }
+    taking_lock_starts();
+    state_ = PyGILState_Ensure();
+    taking_lock_done();
+    ++taken_here;
+}
+
+LockTaken::~LockTaken() {
+    --taken_here;
+    PyGILState_Release(state_);
 }
 
 bool exit_wait_over_for_this_thread() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <Python.h>
+
 #include <list>
 
 namespace orvane::python {
@@ -31,6 +33,38 @@ public:
 
 private:
     std::list<unsigned long>::iterator entry_;
+};
+
+// The interpreter lock given up for C++ work, as pybind11's
+// gil_scoped_release gives it up, and taken back at the end of the scope;
+// but once the module's exit hook is over, a thread other than the exiting
+// one never takes it back and never returns (see CallInFlight): a read on a
+// daemon thread cannot end the process by taking the lock of a finalizing
+// interpreter. The hook waits for the threads that are taking it back.
+class LockReleased {
+public:
+    LockReleased();
+    ~LockReleased();
+    LockReleased(const LockReleased&) = delete;
+    LockReleased& operator=(const LockReleased&) = delete;
+
+private:
+    PyThreadState* state_;
+};
+
+// The interpreter lock taken for Python work inside C++ work that runs
+// without it (a LockReleased scope on this thread); then, once the exit hook
+// is over, it never returns, as LockReleased. Elsewhere (the lock held
+// already) it is PyGILState_Ensure.
+class LockTaken {
+public:
+    LockTaken();
+    ~LockTaken();
+    LockTaken(const LockTaken&) = delete;
+    LockTaken& operator=(const LockTaken&) = delete;
+
+private:
+    PyGILState_STATE state_;
 };
 
 constexpr int kExitGraceSeconds = 2;

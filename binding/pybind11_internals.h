@@ -59,6 +59,10 @@ inline bool is_registered_class(PyTypeObject* type) {
     return detail::get_internals().registered_types_py.count(type) != 0;
 }
 inline PyTypeObject* bound_metaclass() { return detail::get_internals().default_metaclass; }
+// The common base of every bound class, which binds no C++ class itself.
+inline PyTypeObject* bound_base() {
+    return reinterpret_cast<PyTypeObject*>(detail::get_internals().instance_base);
+}
 
 // The method definition a builtin function is called through, which its
 // overloads share: the only place to wrap every way a call reaches it.
@@ -82,6 +86,55 @@ PyObject* python_owner(const std::shared_ptr<T>& shared) {
 }
 
 }  // namespace orvane::python::internals
+
+namespace orvane::python::internals {
+
+// A subinterpreter cannot hold the modules: pybind11 shares its state and
+// the calls of other threads across interpreters, and takes the lock of the
+// main one. Called first in the module's entry, before pybind11 runs.
+inline bool refuse_subinterpreter(const char* module) {
+    if (PyInterpreterState_Get() == PyInterpreterState_Main()) {
+        return false;
+    }
+    PyErr_Format(PyExc_ImportError,
+                 "%s can be imported only by the main interpreter, not by a subinterpreter",
+                 module);
+    return true;
+}
+
+}  // namespace orvane::python::internals
+
+// PYBIND11_MODULE, its entry refusing subinterpreters first: the legacy ones
+// that share the main interpreter's lock pass the refusal pybind11 offers
+// (multiple_interpreters::not_supported), and on Python 3.11 pybind11 waits
+// for the main interpreter's lock for ever in its entry, before the module's
+// body runs. The entry is pybind11 3.1's own otherwise.
+#define ORVANE_PYBIND11_MODULE(name, variable, ...)                                                \
+    static int PYBIND11_CONCAT(pybind11_exec_, name)(PyObject*);                                   \
+    PYBIND11_PLUGIN_IMPL(name) {                                                                   \
+        PYBIND11_CHECK_PYTHON_VERSION                                                              \
+        if (::orvane::python::internals::refuse_subinterpreter(PYBIND11_TOSTRING(name))) {         \
+            return nullptr;                                                                        \
+        }                                                                                          \
+        try {                                                                                      \
+            pybind11::detail::ensure_internals();                                                  \
+            static ::pybind11::detail::slots_array mod_def_slots = ::pybind11::detail::init_slots( \
+                &PYBIND11_CONCAT(pybind11_exec_, name), ##__VA_ARGS__);                            \
+            static PyModuleDef def{PyModuleDef_HEAD_INIT,                                          \
+                                   PYBIND11_TOSTRING(name),                                        \
+                                   nullptr,                                                        \
+                                   0,                                                              \
+                                   nullptr,                                                        \
+                                   mod_def_slots.data(),                                           \
+                                   nullptr,                                                        \
+                                   nullptr,                                                        \
+                                   nullptr};                                                       \
+            return PyModuleDef_Init(&def);                                                         \
+        }                                                                                          \
+        PYBIND11_CATCH_INIT_EXCEPTIONS                                                             \
+        return nullptr;                                                                            \
+    }                                                                                              \
+    PYBIND11_MODULE_EXEC(name, variable)
 
 // Names `Type` by `hint` in docstrings and typing stubs: pybind11 reads a
 // handle type's name from a template of its detail namespace.

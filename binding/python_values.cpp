@@ -77,8 +77,9 @@ std::string text_from(const py::handle& value, const std::string& what) {
     try {
         return value.cast<std::string>();
     } catch (const py::cast_error&) {
-        // Only a str holding a lone surrogate has no UTF-8 form.
-        throw py::type_error(what + " is a str that cannot be encoded as UTF-8");
+        // Only a str holding a lone surrogate has no UTF-8 form: the right
+        // type with a wrong value, as Python's own UnicodeEncodeError is.
+        throw py::value_error(what + " is a str that cannot be encoded as UTF-8");
     }
 }
 

@@ -16,7 +16,8 @@ std::vector<double> numbers_from(const pybind11::handle& values, const std::stri
 pybind11::typing::List<double> numbers_to_list(const std::vector<double>& numbers);
 
 // The bytes of a text argument: a str as UTF-8, bytes or bytearray unchanged.
-// Raises TypeError naming `what` for anything else.
+// Raises TypeError naming `what` for anything else, ValueError for a str
+// that has no UTF-8 form.
 std::string text_from(const pybind11::handle& value, const std::string& what);
 
 // The Python name of `value`'s type, for messages.

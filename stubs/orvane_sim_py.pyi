@@ -89,7 +89,7 @@ class Camera:
         """
         The scene at the camera's clock as a grey ApsFrame of the sensor's size, its exposure start and end both the clock. Waits for a read running on another thread.
         """
-    def read(self, duration_us: typing.SupportsInt | typing.SupportsIndex) -> tuple[numpy.typing.NDArray[numpy.void], numpy.typing.NDArray[numpy.void]]:
+    def read(self, duration_us: typing.SupportsIndex) -> tuple[numpy.typing.NDArray[numpy.void], numpy.typing.NDArray[numpy.void]]:
         """
         The next `duration_us` microseconds of the sensor, as (events, triggers).
         
@@ -137,7 +137,7 @@ class Camera:
         
         Example: camera.record("bar.h5", 1_000_000)
         """
-    def stream(self, slice_us: typing.SupportsInt | typing.SupportsIndex, duration_us: typing.SupportsInt | typing.SupportsIndex | None = None) -> CameraStream:
+    def stream(self, slice_us: typing.SupportsIndex, duration_us: typing.SupportsIndex | None = None) -> CameraStream:
         """
         An iterator of (events, triggers), one read(slice_us) per step.
         

@@ -204,7 +204,7 @@ def test_affine_matrix_reads_as_a_new_dict_of_copies():
     [
         ([("a", MatrixData())], TypeError, " must be a dict of str to MatrixData, not list"),
         ({1: MatrixData()}, TypeError, " key must be text (str, bytes or bytearray), not int"),
-        ({"\ud800": MatrixData()}, TypeError, " key is a str that cannot be encoded as UTF-8"),
+        ({"\ud800": MatrixData()}, ValueError, " key is a str that cannot be encoded as UTF-8"),
         ({"a": MatrixData(), "b": 1}, TypeError, "['b'] must be a MatrixData, not int"),
         ({"a": MatrixData(), b"a": MatrixData()}, ValueError, " names 'a' twice"),
         (

@@ -206,25 +206,31 @@ def test_an_iterator_of_frames_is_read_as_needed_and_gives_the_array_s_events(pi
 
 
 @pytest.mark.parametrize(
-    ("bad", "error", "grey"),
+    ("bad", "error", "ended"),
     [
-        (lambda cam: (0, np.zeros((4, 4), np.uint8)), ValueError, 200),
-        (lambda cam: (5, np.zeros((4, 4, 4), np.uint8)), ValueError, 200),
-        (lambda cam: signal.raise_signal(signal.SIGINT), KeyboardInterrupt, 0),
-        (lambda cam: cam.read(100), RuntimeError, 0),  # it reads the camera it feeds
+        (lambda cam: (0, np.zeros((4, 4), np.uint8)), ValueError, None),
+        (lambda cam: (5, np.zeros((4, 4, 4), np.uint8)), ValueError, None),
+        (lambda cam: signal.raise_signal(signal.SIGINT), KeyboardInterrupt, "KeyboardInterrupt"),
+        (lambda cam: cam.read(100), RuntimeError, "RuntimeError: A camera cannot be read"),
     ],
 )
-def test_a_frame_refused_in_a_read_raises_and_the_next_read_goes_on(bad, error, grey):
+def test_a_frame_refused_in_a_read_raises_and_the_next_read_goes_on(bad, error, ended):
+    """A refused frame is skipped; a generator that raised has ended, and says so from then on."""
+
     def frames():
         yield 0, np.zeros((4, 4), np.uint8)
         yield bad(cam)
         yield 10, np.full((4, 4), 200, np.uint8)
 
     cam = sim.Camera(scene=frames())
-    with pytest.raises(error):
-        cam.read(20)
-    cam.read(20)
-    assert (cam.frame().data_numpy() == grey).all()
+    for raised, match in [(error, None)] + [
+        (RuntimeError, f"^The scene's iterator raised {ended}")
+    ] * 2:
+        with pytest.raises(raised, match=match):
+            cam.read(20)
+        if not ended:
+            break
+    assert ended or (cam.read(20) and (cam.frame().data_numpy() == 200).all())
 
 
 @pytest.mark.parametrize(
@@ -426,11 +432,15 @@ def test_raising_a_bias_lowers_its_count(scene, bias, low, high, counted):
                 "a serial number goes by keyword: Camera(serial=...)"
             ),
         ),
-        ({"threads": 0}, ValueError, "threads must be 1 to 1024, or None for every core, got 0"),
+        (
+            {"threads": 0},
+            ValueError,
+            "threads must be 1 to 1024, or None for every core this process may use, got 0",
+        ),
         (
             {"threads": 1025},
             ValueError,
-            "threads must be 1 to 1024, or None for every core, got 1025",
+            "threads must be 1 to 1024, or None for every core this process may use, got 1025",
         ),
         ({"scene": "bar", "width": 0}, ValueError, "width must be 1 to 65535, got 0"),
         (
@@ -529,6 +539,12 @@ def test_a_refused_read_leaves_the_camera_unchanged():
         cam.read(-1)
     with pytest.raises(TypeError):
         cam.read(1.5)
+    for duration, error, message in [
+        (2**64, ValueError, "duration_us must be at most 18446744073709551615 (2**64 - 1) us, got"),
+        (2**64 - 1, OverflowError, "The camera's clock cannot go past 18446744073709551615 us"),
+    ]:
+        with pytest.raises(error, match=f"^{re.escape(message)}"):
+            cam.read(np.uint64(duration) if duration < 2**64 else duration)
     assert cam.clock_us == 10_000
     assert cam.read(1_000)[0].tobytes() == twin.read(1_000)[0].tobytes()
 
@@ -771,3 +787,30 @@ def test_the_readout_spreads_a_global_flash_without_dropping_an_event(ideal):
     busiest = np.bincount(events["timestamp"].astype(np.int64)).max()
     assert len(np.unique(events["y"].astype(int) * 640 + events["x"])) >= 0.999 * 640 * 480
     assert (busiest <= sim.READOUT_EVENTS_PER_US) != ideal
+
+
+THREADS = """
+import os, resource
+import orvane_sim_py as sim
+os.sched_setaffinity(0, set(sorted(os.sched_getaffinity(0))[:cores]))
+before = len(os.listdir("/proc/self/task"))
+cam = sim.Camera("bar")
+print(len(os.listdir("/proc/self/task")) - before)
+with open("/proc/self/statm") as statm:
+    mapped = int(statm.read().split()[0]) * os.sysconf("SC_PAGE_SIZE")
+resource.setrlimit(resource.RLIMIT_AS, (mapped + (256 << 20), resource.RLIM_INFINITY))
+sim.Camera("bar", threads=1024)
+"""
+
+
+@pytest.mark.parametrize("cores", [1, 2])
+def test_threads_follow_the_affinity_and_a_count_the_system_refuses_fails_at_once(cores):
+    with open("/proc/self/maps") as maps:
+        if len(os.sched_getaffinity(0)) < cores or "libasan" in maps.read():
+            pytest.skip("too few cores, or an address-space limit that ASan's shadow cannot fit")
+    child = run_in_child(f"cores = {cores}\n" + THREADS, timeout=60)
+    assert child.stdout == f"{cores - 1}\n"
+    assert child.stderr.endswith(
+        "RuntimeError: Cannot start the 89 worker threads of a camera with threads=1024: "
+        "Resource temporarily unavailable\n"
+    )

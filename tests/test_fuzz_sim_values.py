@@ -259,7 +259,7 @@ def test_camera_takes_only_a_text_serial_counts_and_tool_types(serial, n, tool_t
 @given(name=st.one_of(st.sampled_from(["bar", b"dots", bytearray(b"still")]), text_like))
 def test_camera_takes_a_scene_name_as_text_and_shows_an_unknown_one_escaped(name):
     verdict, name_bytes = text_verdict(name)
-    error, message = TypeError, "scene is a str that cannot be encoded as UTF-8"
+    error, message = ValueError, "scene is a str that cannot be encoded as UTF-8"
     if verdict is ACCEPT:
         shown = name_bytes.decode("utf-8", "backslashreplace").replace("\0", "\\x00")
         error, message = ValueError, f"Unknown scene '{shown}': the built-in scenes are "

@@ -7,6 +7,7 @@
 #include "bound_class_guards.h"
 #include "calls_in_flight.h"
 #include "camera_tool_binding.h"
+#include "pybind11_internals.h"
 
 namespace py = pybind11;
 
@@ -76,9 +77,9 @@ void register_core(py::module_& m) {
 
 }  // namespace
 
-// The framework's state is the main interpreter's: where the interpreter
-// lets a module say so, a subinterpreter refuses to import it.
-PYBIND11_MODULE(orvane_hal_py, m, py::multiple_interpreters::not_supported()) {
+// The framework's state is the main interpreter's: a subinterpreter gets
+// ImportError.
+ORVANE_PYBIND11_MODULE(orvane_hal_py, m, py::multiple_interpreters::not_supported()) {
     // Enumerations carry no docstring, not even the generated member list.
     py::options options;
     options.disable_enum_members_docstring();

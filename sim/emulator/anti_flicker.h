@@ -36,6 +36,11 @@ public:
     // time order.
     bool keeps(const Event2D& event);
 
+    // What the pixels were at the checkpoint comes back at roll_back().
+    // checkpoint() may throw std::bad_alloc, changing nothing.
+    void checkpoint() { pixels_.checkpoint(); }
+    void roll_back() noexcept { pixels_.roll_back(); }
+
 private:
     // Eight bytes a pixel, so that a cache line holds eight neighbours: the
     // start of the last ON burst in 56 bits (two thousand years of
@@ -62,7 +67,7 @@ private:
 inline bool AntiFlicker::keeps(const Event2D& event) {
     constexpr int kMostScore = 7;
     pixels_.prefetch(event.x, static_cast<uint16_t>(event.y + 1));
-    PixelState& pixel = pixels_.at(event.x, event.y);
+    PixelState& pixel = pixels_.changing(event.x, event.y);
     const uint64_t state = pixel;
     uint64_t burst_start = state & kTimeMask;
     bool started = (state >> kStartedBit) & 1u;

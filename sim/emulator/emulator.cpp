@@ -5,6 +5,7 @@
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <thread>
 
 #include "event_queue.h"
@@ -78,9 +79,10 @@ private:
 
 struct Emulator::Running {
     Running(const Scene& scene, uint64_t t_us, std::mt19937_64& random, unsigned threads,
-            bool ideal)
+            bool ideal, std::shared_ptr<WorkerPool> pool)
         : sample(rendered(scene, t_us)),
-          pixels(scene.width(), scene.height(), sample.data(), t_us, random, threads, ideal),
+          pixels(scene.width(), scene.height(), sample.data(), t_us, random, threads, ideal,
+                 std::move(pool)),
           anti_flicker(scene.width(), scene.height()),
           trail_filter(scene.width(), scene.height()),
           readout(kReadoutPerUs),
@@ -99,15 +101,38 @@ struct Emulator::Running {
     std::size_t last_step_events = 0;
     // Events per microsecond of the last read, which sizes the queue ahead of a read.
     double events_per_us = 0;
+
+    // What a read that fails puts back, beside what the parts keep themselves.
+    struct Saved {
+        EventReadout readout{kReadoutPerUs};
+        EventRateControl rate_control;
+        uint64_t emulated_us = 0;
+        std::size_t last_step_events = 0;
+        double events_per_us = 0;
+        std::mt19937_64 random;
+    };
+    Saved saved;
 };
 
 Emulator::Emulator(std::unique_ptr<Scene> scene, uint64_t seed, unsigned threads, bool ideal)
-    : scene_(std::move(scene)), random_(seed), threads_(std::max(threads, 1u)), ideal_(ideal) {}
+    : scene_(std::move(scene)), random_(seed), threads_(std::max(threads, 1u)), ideal_(ideal) {
+    const unsigned bands = PixelModel::band_count(scene_->height(), threads_);
+    if (bands < 2) {
+        return;
+    }
+    try {
+        pool_ = std::make_shared<WorkerPool>(bands);
+    } catch (const std::system_error& error) {
+        throw std::runtime_error("Cannot start the " + std::to_string(bands - 1) +
+                                 " worker threads of a camera with threads=" +
+                                 std::to_string(threads_) + ": " + error.what());
+    }
+}
 
 Emulator::~Emulator() = default;
 
 Readout Emulator::read(uint64_t duration_us, const ToolSettings& settings,
-                       const Interruption& interruption) {
+                       const Interruption& interruption, const Acceptance& accept) {
     const Busy busy(*this);
     const uint64_t clock = clock_us_.load();
     if (duration_us > kLatest - clock) {
@@ -115,10 +140,52 @@ Readout Emulator::read(uint64_t duration_us, const ToolSettings& settings,
                                   " us");
     }
     start();
-    const uint64_t end = clock + duration_us;
-    // The event rate control judges whole slices: it needs every event of the one holding end.
-    emulate_until(settings.rate_control.enabled ? slice_end(end) : end, settings, interruption);
-    return hand_out(end, settings);
+    checkpoint();
+    try {
+        const uint64_t end = clock + duration_us;
+        // The event rate control judges whole slices: it needs every event of the one holding end.
+        emulate_until(settings.rate_control.enabled ? slice_end(end) : end, settings, interruption);
+        Readout readout = hand_out(end, settings);
+        if (accept) {
+            accept(readout);
+        }
+        clock_us_ = end;
+        scene_->forget_before(end);
+        return readout;
+    } catch (...) {
+        roll_back();
+        throw;
+    }
+}
+
+void Emulator::checkpoint() {
+    Running& running = *running_;
+    Running::Saved& saved = running.saved;
+    saved.rate_control = running.rate_control;
+    running.pending.checkpoint();
+    running.pixels.checkpoint();
+    running.anti_flicker.checkpoint();
+    running.trail_filter.checkpoint();
+    saved.readout = running.readout;
+    saved.emulated_us = running.emulated_us;
+    saved.last_step_events = running.last_step_events;
+    saved.events_per_us = running.events_per_us;
+    saved.random = random_;
+}
+
+void Emulator::roll_back() noexcept {
+    Running& running = *running_;
+    Running::Saved& saved = running.saved;
+    std::swap(running.rate_control, saved.rate_control);
+    running.pending.roll_back();
+    running.pixels.roll_back();
+    running.anti_flicker.roll_back();
+    running.trail_filter.roll_back();
+    running.readout = saved.readout;
+    running.emulated_us = saved.emulated_us;
+    running.last_step_events = saved.last_step_events;
+    running.events_per_us = saved.events_per_us;
+    random_ = saved.random;
 }
 
 // The sensor's state starts at the first read, drawing its mismatch from a
@@ -130,7 +197,7 @@ void Emulator::start() {
     const uint64_t clock = clock_us_.load();
     scene_->prepare(clock);
     std::mt19937_64 random = random_;
-    auto running = std::make_unique<Running>(*scene_, clock, random, threads_, ideal_);
+    auto running = std::make_unique<Running>(*scene_, clock, random, threads_, ideal_, pool_);
     random_ = random;
     running_ = std::move(running);
 }
@@ -175,7 +242,6 @@ void Emulator::emulate_until(uint64_t t_us, const ToolSettings& settings,
     }
 }
 
-// Everything that may throw comes before the first change.
 Readout Emulator::hand_out(uint64_t end, const ToolSettings& settings) {
     Running& running = *running_;
     const uint64_t clock = clock_us_.load();
@@ -198,8 +264,6 @@ Readout Emulator::hand_out(uint64_t end, const ToolSettings& settings) {
     } else if (!settings.rate_control.enabled) {
         running.rate_control.reset();
     }
-    clock_us_ = end;
-    scene_->forget_before(end);
     return readout;
 }
 

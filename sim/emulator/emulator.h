@@ -48,6 +48,10 @@ struct Readout {
 using Interruption = std::function<void()>;
 constexpr int kInterruptionCheckMs = 50;
 
+// Given a read's records before the read takes effect, to take them over
+// (it may move them out) or to throw, which undoes the read.
+using Acceptance = std::function<void(Readout&)>;
+
 // An event sensor watching a scene, with its tools acting on what the
 // pixels emit, in this order: ROI, anti-flicker, trail filter, event rate
 // control. The sensor samples the scene on a schedule of its own, which no
@@ -59,8 +63,9 @@ constexpr int kInterruptionCheckMs = 50;
 // frames wait for each other.
 class Emulator {
 public:
-    // The pixel model spreads its work over `threads` threads (at least one);
-    // an ideal one has none of a real pixel's lag, noise and readout.
+    // The pixel model spreads its work over `threads` threads (at least one),
+    // started here: std::runtime_error says so when the system cannot start
+    // them. An ideal pixel has none of a real pixel's lag, noise and readout.
     Emulator(std::unique_ptr<Scene> scene, uint64_t seed, unsigned threads = 1, bool ideal = true);
     ~Emulator();
 
@@ -71,11 +76,12 @@ public:
     // The events and trigger edges of (clock, clock + duration_us]; the clock
     // then moves on by duration_us. All or nothing: when it throws
     // (std::overflow_error when the clock would pass its largest value,
-    // std::bad_alloc, whatever `interruption` or the scene throws), the clock
-    // stays and the next read returns what it would have returned. The
-    // events the sensor made meanwhile wait for that read.
+    // std::bad_alloc, whatever `interruption`, `accept` or the scene throws),
+    // the sensor is put back as it was before the call, its memory for the
+    // events made meanwhile freed, and the next read returns what it would
+    // have returned had this one never been, whatever the tools then hold.
     Readout read(uint64_t duration_us, const ToolSettings& settings,
-                 const Interruption& interruption = {});
+                 const Interruption& interruption = {}, const Acceptance& accept = {});
 
     // The scene at the clock, which no read moves meanwhile.
     SceneFrame frame() const;
@@ -85,6 +91,8 @@ private:
     void emulate_until(uint64_t t_us, const ToolSettings& settings,
                        const Interruption& interruption);
     Readout hand_out(uint64_t end, const ToolSettings& settings);
+    void checkpoint();
+    void roll_back() noexcept;
     PixelFilter pixel_filter(const ToolSettings& settings);
 
     // The sensor's per-pixel state, made at the first read: a camera that
@@ -96,6 +104,7 @@ private:
     std::mt19937_64 random_;
     unsigned threads_;
     bool ideal_;
+    std::shared_ptr<WorkerPool> pool_;
     std::atomic<uint64_t> clock_us_{0};
     std::unique_ptr<Running> running_;
     mutable std::mutex busy_;

@@ -52,4 +52,16 @@ EventBuffer EventQueue::pop(std::size_t count) noexcept {
     return out;
 }
 
+void EventQueue::checkpoint() {
+    EventBuffer copy;
+    copy.reserve(queued_.size());
+    copy.append(queued_.begin(), queued_.end());
+    checkpoint_ = std::move(copy);
+}
+
+void EventQueue::roll_back() noexcept {
+    queued_ = std::move(checkpoint_);
+    rest_ = EventBuffer();
+}
+
 }  // namespace orvane::sim

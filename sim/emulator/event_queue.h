@@ -31,8 +31,16 @@ public:
     // never throws.
     EventBuffer pop(std::size_t count) noexcept;
 
+    // Keeps a copy of the queue for roll_back(). Throws std::bad_alloc,
+    // leaving the queue as it was.
+    void checkpoint();
+    // Makes the queue what it was at the checkpoint, freeing the room that
+    // the events queued since took; once per checkpoint.
+    void roll_back() noexcept;
+
 private:
     EventBuffer queued_;
+    EventBuffer checkpoint_;
     // Made ready by reserve_pop: room for the events past the popped ones.
     EventBuffer rest_;
 };

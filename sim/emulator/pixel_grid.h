@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "block_undo.h"
+
 namespace orvane::sim {
 
 // One `State` per pixel of a sensor, row by row. Each row is a cache line
@@ -14,10 +16,22 @@ template <typename State>
 class PixelGrid {
 public:
     PixelGrid(int width, int height)
-        : row_(static_cast<std::size_t>(width) + kPadding), states_(row_ * height) {}
+        : row_(static_cast<std::size_t>(width) + kPadding),
+          states_(row_ * height),
+          undo_(row_, static_cast<std::size_t>(height)) {}
 
     State& at(uint16_t x, uint16_t y) { return states_[y * row_ + x]; }
     const State& at(uint16_t x, uint16_t y) const { return states_[y * row_ + x]; }
+
+    // The state of (x, y), which the caller is about to change: what it was
+    // at the last checkpoint() is kept for roll_back().
+    State& changing(uint16_t x, uint16_t y) {
+        undo_.before_change(states_.data(), x, y);
+        return states_[y * row_ + x];
+    }
+    // May throw std::bad_alloc, the first time, changing nothing.
+    void checkpoint() { undo_.checkpoint(); }
+    void roll_back() noexcept { undo_.roll_back(states_.data()); }
 
     // Starts loading the state of (x, y) into the cache, for a pixel that
     // will be needed soon; (x, y) may lie one row past the sensor.
@@ -33,6 +47,7 @@ private:
 
     std::size_t row_;
     std::vector<State> states_;
+    BlockUndo<State> undo_;
 };
 
 }  // namespace orvane::sim

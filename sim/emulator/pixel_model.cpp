@@ -260,14 +260,21 @@ struct PixelModel::Band {
     std::vector<uint32_t> per_offset;
     // The pixels (y << 16 | x) whose photoreceptor has yet to settle, in
     // pixel order: the next step visits them even where the scene is still.
+    // And those of the last checkpoint.
     Filling<uint32_t> moving;
     Filling<uint32_t> next_moving;
+    Filling<uint32_t> checkpoint_moving;
     // The columns of the row at hand whose grey level changed.
     Filling<uint16_t> changed_columns;
     // Where the runs of up to kBlock pixels that hold a changed grey level
     // start, as indices into the sample.
     Filling<std::size_t> changed_runs;
 };
+
+unsigned PixelModel::band_count(int height, unsigned threads) {
+    const auto most_bands = static_cast<unsigned>(std::max(1, height / kLeastRowsPerBand));
+    return std::clamp(threads, 1u, most_bands);
+}
 
 template <typename Task>
 void PixelModel::on_every_band(Task task) {
@@ -280,20 +287,22 @@ void PixelModel::on_every_band(Task task) {
 }
 
 PixelModel::PixelModel(int width, int height, const uint8_t* first_sample, uint64_t t_us,
-                       std::mt19937_64& random, unsigned threads, bool ideal)
+                       std::mt19937_64& random, unsigned threads, bool ideal,
+                       std::shared_ptr<WorkerPool> pool)
     : width_(width),
       height_(height),
       last_t_us_(t_us),
       ideal_(ideal),
       last_sample_(first_sample, first_sample + static_cast<std::size_t>(width) * height),
-      pixels_(width, height) {
-    const auto most_bands = static_cast<unsigned>(std::max(1, height / kLeastRowsPerBand));
-    const auto count = static_cast<int>(std::clamp(threads, 1u, most_bands));
+      pixels_(width, height),
+      sample_undo_(static_cast<std::size_t>(width), static_cast<std::size_t>(height)),
+      checkpoint_t_us_(t_us) {
+    const auto count = static_cast<int>(band_count(height, threads));
     for (int band = 0; band < count; ++band) {
         bands_.emplace_back(height * band / count, height * (band + 1) / count);
     }
     if (count > 1) {
-        pool_ = std::make_unique<WorkerPool>(count);
+        pool_ = pool ? std::move(pool) : std::make_shared<WorkerPool>(count);
     }
     const auto& logs = log_intensity();
     const uint64_t key = random();
@@ -333,6 +342,26 @@ PixelModel::PixelModel(int width, int height, const uint8_t* first_sample, uint6
 }
 
 PixelModel::~PixelModel() = default;
+
+void PixelModel::checkpoint() {
+    for (Band& band : bands_) {
+        band.checkpoint_moving.count = 0;
+        std::copy(band.moving.begin(), band.moving.end(),
+                  band.checkpoint_moving.add(band.moving.count));
+    }
+    pixels_.checkpoint();
+    sample_undo_.checkpoint();
+    checkpoint_t_us_ = last_t_us_;
+}
+
+void PixelModel::roll_back() noexcept {
+    for (Band& band : bands_) {
+        std::swap(band.moving, band.checkpoint_moving);
+    }
+    pixels_.roll_back();
+    sample_undo_.roll_back(last_sample_.data());
+    last_t_us_ = checkpoint_t_us_;
+}
 
 void PixelModel::step(const uint8_t* sample, uint64_t t_us, const PixelSettings& settings,
                       std::mt19937_64& random, const PixelFilter& keep, EventBuffer& events,
@@ -707,11 +736,12 @@ void PixelModel::settle(Band& band, const uint8_t* sample, const Interval& inter
     std::swap(band.moving, band.next_moving);
     const auto width = static_cast<std::size_t>(width_);
     for (const std::size_t run : band.changed_runs) {
-        std::memcpy(last_sample_.data() + run, sample + run,
-                    std::min<std::size_t>(kBlock, width - run % width));
+        const std::size_t length = std::min<std::size_t>(kBlock, width - run % width);
+        sample_undo_.before_change(last_sample_.data(), run % width, run / width, length);
+        std::memcpy(last_sample_.data() + run, sample + run, length);
     }
     for (const Band::Change& change : band.changes) {
-        PixelState& state = pixels_.at(change.x, change.y);
+        PixelState& state = pixels_.changing(change.x, change.y);
         state.reference = change.reference;
         state.filtered = change.filtered;
         state.last_event_t = change.last_event_t;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Event2D.h"
+#include "block_undo.h"
 #include "event_buffer.h"
 #include "pixel_crossings.h"
 #include "pixel_grid.h"
@@ -62,7 +63,12 @@ public:
     // An ideal pixel follows the light at once, has no leak, shot noise or
     // hot pixel and shares one mismatch between its ON and OFF thresholds.
     PixelModel(int width, int height, const uint8_t* first_sample, uint64_t t_us,
-               std::mt19937_64& random, unsigned threads = 1, bool ideal = true);
+               std::mt19937_64& random, unsigned threads = 1, bool ideal = true,
+               std::shared_ptr<WorkerPool> pool = nullptr);
+
+    // The bands of rows, one per thread, that a sensor of `height` rows is
+    // split into; `pool`, when given, has one share per band.
+    static unsigned band_count(int height, unsigned threads);
     ~PixelModel();
 
     // Appends the events of the interval (last sample, t_us] that `keep`
@@ -76,6 +82,12 @@ public:
     void step(const uint8_t* sample, uint64_t t_us, const PixelSettings& settings,
               std::mt19937_64& random, const PixelFilter& keep, EventBuffer& events,
               const SampleRenderer& render = {});
+
+    // Keeps the pixels as they are, for roll_back(): the steps from now on
+    // save what they change first. May throw std::bad_alloc, changing nothing.
+    void checkpoint();
+    // Puts the pixels back as they were at the checkpoint; once per checkpoint.
+    void roll_back() noexcept;
 
 private:
     struct Band;
@@ -124,11 +136,13 @@ private:
 
     std::vector<uint8_t> last_sample_;
     PixelGrid<PixelState> pixels_;
+    BlockUndo<uint8_t> sample_undo_;
+    uint64_t checkpoint_t_us_;
     // The background activity of the current interval, in pixel order.
     std::vector<Event2D> noise_;
     std::vector<Band> bands_;
     // Absent with one thread, where the calling thread does all the work.
-    std::unique_ptr<WorkerPool> pool_;
+    std::shared_ptr<WorkerPool> pool_;
 };
 
 }  // namespace orvane::sim

@@ -30,6 +30,11 @@ public:
     // time order.
     bool keeps(const TrailFilterSettings& settings, const Event2D& event);
 
+    // What the pixels were at the checkpoint comes back at roll_back().
+    // checkpoint() may throw std::bad_alloc, changing nothing.
+    void checkpoint() { pixels_.checkpoint(); }
+    void roll_back() noexcept { pixels_.roll_back(); }
+
 private:
     // Sixteen bytes a pixel, so that a cache line holds four neighbours: a
     // word for the last event seen and one for the last kept, each a time
@@ -52,7 +57,7 @@ private:
 // Inline: it is asked about every event.
 inline bool TrailFilter::keeps(const TrailFilterSettings& settings, const Event2D& event) {
     pixels_.prefetch(event.x, static_cast<uint16_t>(event.y + 1));
-    PixelState& pixel = pixels_.at(event.x, event.y);
+    PixelState& pixel = pixels_.changing(event.x, event.y);
     const uint64_t seen = pixel.seen;
     const uint64_t polarity = event.p & 1u;
     const uint64_t in_burst = seen >> kCountShift;

@@ -1,7 +1,15 @@
 #include "worker_pool.h"
 
+#include <pthread.h>
+#include <sched.h>
+
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <system_error>
 
 namespace orvane::sim {
 
@@ -32,13 +40,49 @@ void sleep_until(std::condition_variable& woken, std::unique_lock<std::mutex>& l
     }
 }
 
+// Counts the forks this process comes from.
+std::atomic<uint64_t> fork_generation{0};
+
+void count_fork() { fork_generation.fetch_add(1); }
+
+// The whole cores of the quota in cpu.max ("quota period", or "max"), if any.
+std::optional<unsigned> quota_cores(const char* path) {
+    std::ifstream file(path);
+    std::string quota;
+    uint64_t period = 0;
+    if (!(file >> quota >> period) || quota == "max" || period == 0) {
+        return std::nullopt;
+    }
+    const uint64_t microseconds = std::strtoull(quota.c_str(), nullptr, 10);
+    return static_cast<unsigned>(std::max<uint64_t>(1, (microseconds + period - 1) / period));
+}
+
 }  // namespace
 
-WorkerPool::WorkerPool(unsigned shares) : errors_(std::max(shares, 1u)) {
-    workers_.reserve(errors_.size() - 1);
+unsigned usable_cores() {
+    unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    cpu_set_t affinity;
+    if (sched_getaffinity(0, sizeof(affinity), &affinity) == 0) {
+        cores = static_cast<unsigned>(std::max(1, CPU_COUNT(&affinity)));
+    }
+    if (const auto quota = quota_cores("/sys/fs/cgroup/cpu.max")) {
+        cores = std::min(cores, *quota);
+    }
+    return cores;
+}
+
+WorkerPool::WorkerPool(unsigned shares)
+    : meeting_(std::make_unique<Meeting>()), errors_(std::max(shares, 1u)) {
+    static const int counting = pthread_atfork(nullptr, nullptr, &count_fork);
+    if (counting != 0) {
+        throw std::system_error(counting, std::generic_category(),
+                                "cannot register the worker threads' handler of fork()");
+    }
+    generation_ = fork_generation.load();
+    meeting_->workers.reserve(errors_.size() - 1);
     try {
         for (std::size_t worker = 1; worker < errors_.size(); ++worker) {
-            workers_.emplace_back([this] { work(); });
+            meeting_->workers.emplace_back([this] { work(); });
         }
     } catch (...) {
         stop();
@@ -46,19 +90,38 @@ WorkerPool::WorkerPool(unsigned shares) : errors_(std::max(shares, 1u)) {
     }
 }
 
-WorkerPool::~WorkerPool() { stop(); }
+WorkerPool::~WorkerPool() {
+    if (forked()) {
+        // Destroying what the parent's threads waited on would wait for them for ever.
+        static_cast<void>(meeting_.release());
+        return;
+    }
+    stop();
+}
+
+bool WorkerPool::forked() const { return fork_generation.load() != generation_; }
 
 void WorkerPool::stop() {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<std::mutex> lock(meeting_->mutex);
         stopping_.store(true);
         round_.fetch_add(1);
     }
-    started_.notify_all();
-    for (std::thread& worker : workers_) {
+    meeting_->started.notify_all();
+    for (std::thread& worker : meeting_->workers) {
         worker.join();
     }
-    workers_.clear();
+    meeting_->workers.clear();
+}
+
+void WorkerPool::run_alone() {
+    for (unsigned share = 0; share < shares(); ++share) {
+        try {
+            call_(context_, share);
+        } catch (...) {
+            errors_[share] = std::current_exception();
+        }
+    }
 }
 
 void WorkerPool::run_each(void (*call)(void*, unsigned), void* context) {
@@ -67,19 +130,28 @@ void WorkerPool::run_each(void (*call)(void*, unsigned), void* context) {
     }
     call_ = call;
     context_ = context;
+    if (forked()) {
+        run_alone();
+        for (const std::exception_ptr& error : errors_) {
+            if (error) {
+                std::rethrow_exception(error);
+            }
+        }
+        return;
+    }
     // Counted before any share is handed out, so that no finished share is missed.
     finished_shares_.store(0);
     next_share_.store(0);
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<std::mutex> lock(meeting_->mutex);
         round_.fetch_add(1);
     }
-    started_.notify_all();
+    meeting_->started.notify_all();
     take_shares();
     const auto all_finished = [this] { return finished_shares_.load() == shares(); };
     if (!poll(all_finished)) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        sleep_until(finished_, lock, all_finished);
+        std::unique_lock<std::mutex> lock(meeting_->mutex);
+        sleep_until(meeting_->finished, lock, all_finished);
     }
     for (const std::exception_ptr& error : errors_) {
         if (error) {
@@ -99,8 +171,8 @@ void WorkerPool::take_shares() {
             errors_[share] = std::current_exception();
         }
         if (finished_shares_.fetch_add(1) + 1 == shares()) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            finished_.notify_one();
+            std::lock_guard<std::mutex> lock(meeting_->mutex);
+            meeting_->finished.notify_one();
         }
     }
 }
@@ -109,8 +181,8 @@ void WorkerPool::work() {
     uint64_t done = 0;
     for (;;) {
         if (!poll([&] { return round_.load() != done; })) {
-            std::unique_lock<std::mutex> lock(mutex_);
-            sleep_until(started_, lock, [&] { return round_.load() != done; });
+            std::unique_lock<std::mutex> lock(meeting_->mutex);
+            sleep_until(meeting_->started, lock, [&] { return round_.load() != done; });
         }
         done = round_.load();
         if (stopping_.load()) {

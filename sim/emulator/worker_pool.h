@@ -4,15 +4,24 @@
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 namespace orvane::sim {
 
+// The cores this process may run on: those of its CPU affinity, no more
+// than its control group's CPU quota (cgroup v2's cpu.max) allows; at least one.
+unsigned usable_cores();
+
 // Threads that run one task together, share by share, and wait for the
 // next. The calling thread takes shares too, so a pool of n shares starts
 // n - 1 threads. The threads never touch Python.
+//
+// The child of a fork() has none of the threads, and the waits it inherits
+// count them: there the pool runs every share on the calling thread and
+// never touches what the threads waited on.
 class WorkerPool {
 public:
     explicit WorkerPool(unsigned shares);
@@ -32,12 +41,24 @@ public:
     }
 
 private:
+    // What the threads wait on, with the threads themselves.
+    struct Meeting {
+        std::vector<std::thread> workers;
+        std::mutex mutex;
+        std::condition_variable started;
+        std::condition_variable finished;
+    };
+
     void run_each(void (*call)(void*, unsigned), void* context);
+    void run_alone();
     void stop();
     void take_shares();
     void work();
+    bool forked() const;
 
-    std::vector<std::thread> workers_;
+    std::unique_ptr<Meeting> meeting_;
+    // The number of forks the process had come from when the pool was made.
+    uint64_t generation_;
     std::vector<std::exception_ptr> errors_;
     void (*call_)(void*, unsigned) = nullptr;
     void* context_ = nullptr;
@@ -47,9 +68,6 @@ private:
     std::atomic<unsigned> next_share_{0};
     std::atomic<unsigned> finished_shares_{0};
     std::atomic<bool> stopping_{false};
-    std::mutex mutex_;
-    std::condition_variable started_;
-    std::condition_variable finished_;
 };
 
 }  // namespace orvane::sim

@@ -1,6 +1,7 @@
 #include <pybind11/pybind11.h>
 
 #include "bound_class_guards.h"
+#include "pybind11_internals.h"
 #include "python_parts.h"
 #include "sim_camera.h"
 #include "sim_docstrings.h"
@@ -12,8 +13,8 @@ namespace py = pybind11;
 // The simulated camera plays the kit code that hands records and tools to
 // Python; it relies on the classes and NumPy types the two kit modules
 // register, so it imports both first. Like them, it refuses to be imported
-// by a subinterpreter where the interpreter lets a module say so.
-PYBIND11_MODULE(orvane_sim_py, m, py::multiple_interpreters::not_supported()) {
+// by a subinterpreter.
+ORVANE_PYBIND11_MODULE(orvane_sim_py, m, py::multiple_interpreters::not_supported()) {
     m.doc() = orvane::sim::python::docs::kModule;
     py::module_::import("orvane_hal_py");
     py::module_::import("orvane_base_py");

@@ -3,6 +3,7 @@
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 #include <pybind11/stl/filesystem.h>
+#include <pybind11/typing.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -10,7 +11,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -20,15 +20,18 @@
 #include "CameraTool.h"
 #include "DvsFileInfo.h"
 #include "RawEventStreamFormat.h"
+#include "calls_in_flight.h"
 #include "emulator.h"
 #include "event_readout.h"
 #include "sim_docstrings.h"
+#include "pybind11_internals.h"
 #include "sim_events.h"
 #include "sim_frame.h"
 #include "sim_records.h"
 #include "sim_scene_input.h"
 #include "sim_tool_settings.h"
 #include "sim_tools.h"
+#include "worker_pool.h"
 
 namespace py = pybind11;
 
@@ -41,7 +44,42 @@ constexpr uint64_t kFirstTriggerT = 2000;
 // More worker threads than this only cost memory on any machine we know.
 constexpr int64_t kMostThreads = 1024;
 
-using Records = std::tuple<py::array_t<Event2D>, py::array_t<EventTriggerIn>>;
+// Any integer: an int, a NumPy integer, anything with __index__.
+class Integer : public py::object {
+public:
+    PYBIND11_OBJECT_DEFAULT(Integer, object, PyIndex_Check)
+};
+
+}  // namespace
+}  // namespace orvane::sim::python
+
+ORVANE_TYPE_HINT(orvane::sim::python::Integer, "typing.SupportsIndex");
+
+namespace orvane::sim::python {
+namespace {
+
+// A count of microseconds from 0 to 2**64 - 1; ValueError, naming `what`
+// and the range, for any other integer.
+uint64_t microseconds(const Integer& value, const char* what) {
+    const auto index = py::reinterpret_steal<py::object>(PyNumber_Index(value.ptr()));
+    if (!index) {
+        throw py::error_already_set();
+    }
+    const unsigned long long us = PyLong_AsUnsignedLongLong(index.ptr());
+    if (us == static_cast<unsigned long long>(-1) && PyErr_Occurred()) {
+        PyErr_Clear();
+        const bool negative = index < py::int_(0);
+        throw py::value_error(std::string(what) +
+                              (negative
+                                   ? " must not be negative, got "
+                                   : " must be at most 18446744073709551615 (2**64 - 1) us, got ") +
+                              py::str(index).cast<std::string>());
+    }
+    return us;
+}
+
+// Made whole before a read takes effect, so that it fails no more after.
+using Records = py::typing::Tuple<py::array_t<Event2D>, py::array_t<EventTriggerIn>>;
 using BiasValues = py::typing::Dict<py::str, int>;
 
 // A serial given as bytes need not be UTF-8; repr() shows such bytes as \xnn.
@@ -60,7 +98,7 @@ struct SignalRaised {};
 
 // Called without the interpreter lock.
 void raise_pending_signal() {
-    const py::gil_scoped_acquire acquire;
+    const orvane::python::LockTaken lock;
     if (PyErr_CheckSignals() != 0) {
         throw SignalRaised{};
     }
@@ -68,11 +106,12 @@ void raise_pending_signal() {
 
 class Camera {
 public:
-    Camera(std::string serial, std::string scene_text, std::unique_ptr<Scene> scene, uint64_t seed,
-           unsigned threads, bool ideal)
+    Camera(std::string serial, std::string scene_text, std::unique_ptr<Scene> scene,
+           ScenePythonObjects scene_objects, uint64_t seed, unsigned threads, bool ideal)
         : serial_(std::move(serial)),
           scene_text_(std::move(scene_text)),
           seed_(seed),
+          scene_objects_(std::move(scene_objects)),
           emulator_(std::move(scene), seed, threads, ideal),
           tools_(make_camera_tools({static_cast<uint32_t>(emulator_.width()),
                                     static_cast<uint32_t>(emulator_.height())})) {}
@@ -115,34 +154,45 @@ public:
         return records;
     }
 
-    Records read(int64_t duration_us) {
-        if (duration_us < 0) {
-            throw py::value_error("duration_us must not be negative, got " +
-                                  std::to_string(duration_us));
-        }
+    Records read(const Integer& duration_us) {
+        return read_us(microseconds(duration_us, "duration_us"));
+    }
+
+    Records read_us(uint64_t duration_us) {
         const ToolSettings settings = read_tool_settings(tools_);
-        Readout readout;
+        std::optional<Records> records;
+        const Event2D* first_event = nullptr;
+        std::size_t event_count = 0;
+        // The arrays are made, and a signal that came since the last check
+        // is seen, before the read takes effect: a failure undoes it.
+        const auto accept = [&](Readout& readout) {
+            const orvane::python::LockTaken lock;
+            if (PyErr_CheckSignals() != 0) {
+                throw SignalRaised{};
+            }
+            auto triggers = records_to_numpy(std::move(readout.triggers));
+            auto events = events_to_numpy(std::move(readout.events));
+            first_event = events.data();
+            event_count = static_cast<std::size_t>(events.size());
+            records = py::reinterpret_steal<Records>(py::make_tuple(events, triggers).release());
+        };
         try {
             // Other Python threads run while the sensor is emulated; a signal
             // handler's exception (Ctrl-C's KeyboardInterrupt) stops the read.
-            const py::gil_scoped_release release;
-            readout = emulator_.read(static_cast<uint64_t>(duration_us), settings,
-                                     [] { raise_pending_signal(); });
+            const orvane::python::LockReleased release;
+            emulator_.read(duration_us, settings, [] { raise_pending_signal(); }, accept);
         } catch (const SignalRaised&) {
             throw py::error_already_set();
         }
-        Records records{events_to_numpy(std::move(readout.events)),
-                        records_to_numpy(std::move(readout.triggers))};
-        const auto& events = std::get<0>(records);
-        handed_out_.add(events.data(), static_cast<std::size_t>(events.size()));
-        return records;
+        handed_out_.add(first_event, event_count);
+        return std::move(*records);
     }
 
     // The scene as it is at the camera's clock, once a read on another thread is done.
     ApsFrame frame() {
         SceneFrame shown;
         {
-            const py::gil_scoped_release release;
+            const orvane::python::LockReleased release;
             shown = emulator_.frame();
         }
         ApsFrame frame = grayscale_frame(shown.intensities, emulator_.width(), emulator_.height(),
@@ -184,11 +234,14 @@ public:
     const std::string& serial() const { return serial_; }
 
     uint64_t seed() const { return seed_; }
+    int traverse(visitproc visit, void* arg) const { return scene_objects_.traverse(visit, arg); }
+    void clear() { scene_objects_.clear(); }
 
 private:
     std::string serial_;
     std::string scene_text_;
     uint64_t seed_;
+    ScenePythonObjects scene_objects_;
     Emulator emulator_;
     uint64_t next_event_t_ = kFirstEventT;
     uint64_t next_trigger_t_ = kFirstTriggerT;
@@ -215,7 +268,12 @@ public:
             *remaining_us_ -= slice_us;
         }
         try {
-            return camera_.cast<Camera&>().read(static_cast<int64_t>(slice_us));
+            if (!camera_) {
+                throw py::value_error(
+                    "The stream's camera is gone: the garbage collector took it, in a cycle of "
+                    "objects that hold the stream");
+            }
+            return camera_.cast<Camera&>().read_us(slice_us);
         } catch (...) {
             if (remaining_us_) {
                 *remaining_us_ += slice_us;
@@ -224,36 +282,40 @@ public:
         }
     }
 
+    int traverse(visitproc visit, void* arg) const {
+        Py_VISIT(camera_.ptr());
+        return 0;
+    }
+    void clear() { camera_ = py::object(); }
+
 private:
     py::object camera_;
     uint64_t slice_us_;
     std::optional<uint64_t> remaining_us_;
 };
 
-Stream make_stream(Camera& camera, int64_t slice_us, std::optional<int64_t> duration_us) {
-    if (slice_us < 1) {
-        throw py::value_error("slice_us must be at least 1, got " + std::to_string(slice_us));
-    }
-    if (duration_us && *duration_us < 0) {
-        throw py::value_error("duration_us must not be negative, got " +
-                              std::to_string(*duration_us));
+Stream make_stream(Camera& camera, const Integer& slice_us,
+                   const std::optional<Integer>& duration_us) {
+    const uint64_t slice = microseconds(slice_us, "slice_us");
+    if (slice < 1) {
+        throw py::value_error("slice_us must be at least 1, got 0");
     }
     std::optional<uint64_t> remaining_us;
     if (duration_us) {
-        remaining_us = static_cast<uint64_t>(*duration_us);
+        remaining_us = microseconds(*duration_us, "duration_us");
     }
     // The Python object that holds the camera, which the stream keeps alive.
-    return Stream(py::cast(&camera, py::return_value_policy::reference),
-                  static_cast<uint64_t>(slice_us), remaining_us);
+    return Stream(py::cast(&camera, py::return_value_policy::reference), slice, remaining_us);
 }
 
 unsigned thread_count(const std::optional<int64_t>& threads) {
     if (!threads) {
-        return std::max(1u, std::thread::hardware_concurrency());
+        return usable_cores();
     }
     if (*threads < 1 || *threads > kMostThreads) {
         throw py::value_error("threads must be 1 to " + std::to_string(kMostThreads) +
-                              ", or None for every core, got " + std::to_string(*threads));
+                              ", or None for every core this process may use, got " +
+                              std::to_string(*threads));
     }
     return static_cast<unsigned>(*threads);
 }
@@ -281,9 +343,11 @@ std::unique_ptr<Camera> make_camera(const py::object& scene, std::string serial,
                                     std::optional<int> height, std::optional<int64_t> threads,
                                     bool ideal, const std::optional<BiasValues>& biases) {
     const unsigned thread_total = thread_count(threads);
-    auto camera = std::make_unique<Camera>(std::move(serial), scene_text(scene),
-                                           scene_from_python(scene, frame_times_us, width, height),
-                                           seed, thread_total, ideal);
+    ScenePythonObjects scene_objects;
+    auto emulated = scene_from_python(scene, frame_times_us, width, height, scene_objects);
+    auto camera =
+        std::make_unique<Camera>(std::move(serial), scene_text(scene), std::move(emulated),
+                                 std::move(scene_objects), seed, thread_total, ideal);
     if (biases) {
         apply_biases(*camera, *biases);
     }
@@ -299,16 +363,41 @@ int64_t record(const py::object& camera, const std::filesystem::path& path, int6
         .cast<int64_t>();
 }
 
+// A camera holds its scene's iterator, and a stream its camera, either of
+// which may hold them back (a scene that is a generator method of the
+// camera's owner, a Camera subclass that keeps its stream): the collector
+// must see those references to free such a cycle, and its threads with it.
+// An object whose __init__ never ran holds nothing yet.
+template <typename Holder>
+void collected(PyHeapTypeObject* heap_type) {
+    auto* type = &heap_type->ht_type;
+    type->tp_flags |= Py_TPFLAGS_HAVE_GC;
+    type->tp_traverse = [](PyObject* self, visitproc visit, void* arg) {
+        Py_VISIT(Py_TYPE(self));
+        if (!orvane::python::internals::is_holder_constructed(self)) {
+            return 0;
+        }
+        return py::handle(self).cast<const Holder&>().traverse(visit, arg);
+    };
+    type->tp_clear = [](PyObject* self) {
+        if (orvane::python::internals::is_holder_constructed(self)) {
+            py::handle(self).cast<Holder&>().clear();
+        }
+        return 0;
+    };
+}
+
 }  // namespace
 
 void register_camera(py::module_& m) {
     m.attr("READOUT_EVENTS_PER_US") = kReadoutPerUs;
-    py::class_<Stream>(m, "CameraStream", docs::kCameraStreamClass)
+    py::class_<Stream>(m, "CameraStream", docs::kCameraStreamClass,
+                          py::custom_type_setup(&collected<Stream>))
         .def(
             "__iter__", [](Stream& self) -> Stream& { return self; },
             py::return_value_policy::reference, docs::kStreamIter)
         .def("__next__", &Stream::next, docs::kStreamNext);
-    py::class_<Camera>(m, "Camera", docs::kCamera)
+    py::class_<Camera>(m, "Camera", docs::kCamera, py::custom_type_setup(&collected<Camera>))
         .def(py::init(&make_camera), py::arg("scene") = "bar", py::kw_only(),
              py::arg("serial") = "SIM-0001", py::arg("seed") = 0,
              py::arg("frame_times_us") = py::none(), py::arg("width") = py::none(),

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "PrintableText.h"
+#include "calls_in_flight.h"
 #include "python_values.h"
 #include "sim_events.h"
 
@@ -254,6 +255,8 @@ void take_times(const py::object& frame_times_us, std::vector<TimedFrame>& frame
     }
 }
 
+}  // namespace
+
 // A user's iterator of (time_us, frame) pairs, read as the scene needs it:
 // from whichever thread reads the camera, with or without the interpreter lock.
 class IteratorFrames {
@@ -268,15 +271,32 @@ public:
 
     const FrameSize& size() const { return size_; }
 
+    // An iterator that raised is asked again, and goes on if it can; one
+    // that the exception ended (a generator always, Ctrl-C inside it
+    // included) would seem to have run out of frames, so that every later
+    // read held its last frame: its frames are refused instead, naming what
+    // ended it.
     std::optional<TimedFrame> next(std::size_t index) {
-        py::gil_scoped_acquire gil;
+        const orvane::python::LockTaken lock;
+        if (!iterator_) {
+            throw std::runtime_error(
+                "The scene's iterator is gone: the garbage collector took it, in a cycle of "
+                "objects that hold the camera");
+        }
         const auto item = py::reinterpret_steal<py::object>(PyIter_Next(iterator_.ptr()));
         if (!item) {
             if (PyErr_Occurred()) {
-                throw py::error_already_set();
+                py::error_already_set error;
+                failure_ = "The scene's iterator raised " + raised(error) + " at frame " +
+                           std::to_string(index) + ", which ended it: it gives no more frames";
+                throw error;
+            }
+            if (!failure_.empty()) {
+                throw std::runtime_error(failure_);
             }
             return std::nullopt;
         }
+        failure_.clear();
         if (!py::isinstance<py::tuple>(item) || py::len(item) != 2) {
             throw py::type_error("Frame " + std::to_string(index) +
                                  " of the scene's iterator must be a (time_us, frame) tuple, got " +
@@ -294,13 +314,49 @@ public:
         return frame;
     }
 
+    // With the interpreter lock, which every use of the iterator holds.
+    int traverse(visitproc visit, void* arg) const {
+        Py_VISIT(iterator_.ptr());
+        return 0;
+    }
+    void clear() { iterator_ = py::object(); }
+
 private:
+    // The exception's type and message, as a traceback's last line shows them.
+    static std::string raised(const py::error_already_set& error) {
+        std::string text = py::str(error.type().attr("__name__")).cast<std::string>();
+        const auto message = py::reinterpret_steal<py::object>(PyObject_Str(error.value().ptr()));
+        const auto encoded = py::reinterpret_steal<py::object>(
+            message ? PyUnicode_AsEncodedString(message.ptr(), "utf-8", "backslashreplace")
+                    : nullptr);
+        if (!encoded) {
+            PyErr_Clear();
+            return text;
+        }
+        const std::string said = encoded.cast<std::string>();
+        return said.empty() ? text : text + ": " + said;
+    }
+
     py::object iterator_;
     FrameSize size_;
+    std::string failure_;
 };
 
-std::unique_ptr<Scene> iterator_scene(const py::object& iterator) {
+int ScenePythonObjects::traverse(visitproc visit, void* arg) const {
+    return iterator ? iterator->traverse(visit, arg) : 0;
+}
+
+void ScenePythonObjects::clear() {
+    if (iterator) {
+        iterator->clear();
+    }
+}
+
+namespace {
+
+std::unique_ptr<Scene> iterator_scene(const py::object& iterator, ScenePythonObjects& held) {
     auto source = std::make_shared<IteratorFrames>(iterator);
+    held.iterator = source;
     std::optional<TimedFrame> first = source->next(0);
     if (!first) {
         throw py::value_error("A scene of frames needs at least one frame");
@@ -328,7 +384,8 @@ std::unique_ptr<Scene> builtin_scene(const py::object& name_object, int width, i
 }  // namespace
 
 std::unique_ptr<Scene> scene_from_python(const py::object& scene, const py::object& frame_times_us,
-                                         std::optional<int> width, std::optional<int> height) {
+                                         std::optional<int> width, std::optional<int> height,
+                                         ScenePythonObjects& held) {
     if (is_text(scene)) {
         if (!frame_times_us.is_none()) {
             throw py::value_error(
@@ -353,7 +410,7 @@ std::unique_ptr<Scene> scene_from_python(const py::object& scene, const py::obje
                 "An iterator of frames gives their time stamps itself: frame_times_us must not "
                 "be given");
         }
-        return iterator_scene(scene);
+        return iterator_scene(scene, held);
     }
     throw py::type_error(
         "scene must be a scene's name, an N x H x W (x 3) array, a sequence of H x W (x 3) "
