@@ -61,13 +61,18 @@ def attribute_value(given):
     return given.ConsumeBool()
 
 
-def dataset_value(given):
-    """A dataset's replacement: None (removed), a group ({}) or values of any type and shape."""
-    layout = given.ConsumeIntInRange(0, 4)
+def dataset_value(given, values):
+    """A replacement for the dataset of `values`: None (removed), a group ({}), the
+    values cut short (as a writer cut short between datasets leaves them), or values
+    of any type and shape."""
+    layout = given.ConsumeIntInRange(0, 5)
     if layout == 0:
         return None
     if layout == 1:
         return {}
+    if layout == 5:
+        cut = isinstance(values, np.ndarray) and values.ndim == 1
+        return values[: given.ConsumeIntInRange(0, MOST_RECORDS)] if cut else values
     dtype = np.dtype(DTYPES[given.ConsumeIntInRange(0, len(DTYPES) - 1)])
     size = given.ConsumeIntInRange(0, MOST_RECORDS) * dtype.itemsize
     values = np.frombuffer(given.ConsumeBytes(size).ljust(size, b"\0"), dtype)
@@ -85,7 +90,8 @@ def write_file(given):
         if choice < len(ATTRIBUTES):
             attributes[ATTRIBUTES[choice]] = attribute_value(given)
         else:
-            datasets[DATASETS[choice - len(ATTRIBUTES)]] = dataset_value(given)
+            name = DATASETS[choice - len(ATTRIBUTES)]
+            datasets[name] = dataset_value(given, datasets[name])
     with h5py.File(PATH, "w") as file:
         file.attrs.update({name: value for name, value in attributes.items() if value is not None})
         for name, values in datasets.items():
