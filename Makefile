@@ -18,7 +18,7 @@ CPP_BUILD := build/cpp
 
 .DEFAULT_GOAL := help
 .PHONY: help tour bench stubs test test-installed typecheck pytest cpp-test install sanitize-test leak-check hypothesis-long stress \
-	memory-check fuzz fuzz-long wheels lint format clean
+	memory-check fuzz fuzz-python fuzz-long wheels lint format clean
 
 help: ## List the targets
 	@grep -E '^[a-z-]+:.*## ' $(MAKEFILE_LIST) | awk -F':.*## ' '{printf "  %-16s %s\n", $$1, $$2}'
@@ -115,29 +115,50 @@ stress: install ## Run only the thread stress tests
 memory-check: install ## Run only the resident-memory loops, showing their figures
 	$(BIN)/python -m pytest -m memory -s
 
-# Coverage-guided fuzzing of the kit code: libFuzzer targets built with
-# clang, ASan and UBSan. Each run grows a working corpus in the build tree,
-# seeded from tests/fuzz/corpus; a crash leaves its input beside the log.
+# Coverage-guided fuzzing: libFuzzer targets of the kit code built with clang,
+# ASan and UBSan, then the Python readers of outside input (event and bias
+# files) under atheris, on the modules installed in $(VENV). Each run grows a
+# working corpus in the build tree, seeded from tests/fuzz/corpus; a crash
+# leaves its input beside the log. A Python input that runs over
+# FUZZ_INPUT_SECONDS or FUZZ_RSS_MB counts as a crash too (a hang, unbounded
+# memory).
 FUZZ_BUILD := build/fuzz
 FUZZ_TARGETS := raw_event_stream_format tool_registry
+PYTHON_FUZZ_TARGETS := raw_event_file hdf5_event_file bias_file
+ATHERIS := "atheris>=3,<4"
 FUZZ_SECONDS ?= 30
 FUZZ_LONG_SECONDS ?= 1800
+FUZZ_INPUT_SECONDS := 10
+FUZZ_RSS_MB := 1024
 
-fuzz: ## Fuzz the stream format parser and the tool registry, FUZZ_SECONDS each
-	@bash tests/fuzz/check_libfuzzer.sh
-	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DORVANE_BUILD_PYTHON=OFF -DORVANE_BUILD_FUZZERS=ON \
-		-DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build $(FUZZ_BUILD) --parallel
-	@for target in $(FUZZ_TARGETS); do \
+# $(call fuzz_each,targets,command before each target's name,what follows it):
+# runs each target's command with libFuzzer's options for FUZZ_SECONDS.
+define fuzz_each
+	@for target in $(1); do \
 		mkdir -p $(FUZZ_BUILD)/corpus/$$target; \
 		echo "Fuzzing $$target for $(FUZZ_SECONDS) s"; \
-		$(FUZZ_BUILD)/tests/fuzz/fuzz_$$target -max_total_time=$(FUZZ_SECONDS) -close_fd_mask=2 \
+		$(2)$$target$(3) -max_total_time=$(FUZZ_SECONDS) \
 			-print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/$$target- \
 			$(FUZZ_BUILD)/corpus/$$target tests/fuzz/corpus/$$target \
 			>$(FUZZ_BUILD)/$$target.log 2>&1 \
 			|| { cat $(FUZZ_BUILD)/$$target.log; exit 1; }; \
-		grep -E '^(Done|stat::number_of_executed_units)' $(FUZZ_BUILD)/$$target.log; \
+		grep -E '^(Done|stat::number_of_executed_units|#[0-9]+[[:space:]]+DONE)' $(FUZZ_BUILD)/$$target.log; \
 	done
+endef
+
+fuzz: ## Fuzz the stream format parser, the tool registry, the event and bias file readers, FUZZ_SECONDS each
+	@bash tests/fuzz/check_libfuzzer.sh
+	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DORVANE_BUILD_PYTHON=OFF -DORVANE_BUILD_FUZZERS=ON \
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(FUZZ_BUILD) --parallel
+	$(call fuzz_each,$(FUZZ_TARGETS),$(FUZZ_BUILD)/tests/fuzz/fuzz_, -close_fd_mask=2)
+	$(MAKE) fuzz-python
+
+fuzz-python: install ## Fuzz only the event and bias file readers (needs no clang), FUZZ_SECONDS each
+	$(BIN)/python -m pip install --quiet $(ATHERIS)
+	mkdir -p $(FUZZ_BUILD)
+	$(call fuzz_each,$(PYTHON_FUZZ_TARGETS),$(BIN)/python tests/fuzz/python/fuzz_,.py \
+		-timeout=$(FUZZ_INPUT_SECONDS) -rss_limit_mb=$(FUZZ_RSS_MB))
 
 fuzz-long: ## Fuzz as `make fuzz` does, FUZZ_LONG_SECONDS per target
 	$(MAKE) fuzz FUZZ_SECONDS=$(FUZZ_LONG_SECONDS)

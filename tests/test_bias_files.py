@@ -1,5 +1,7 @@
 """Bias files, and biases given to the simulated camera when it is made."""
 
+import re
+
 import orvane_hal_py as hal
 import orvane_sim_py as sim
 import pytest
@@ -32,17 +34,21 @@ def test_a_bias_file_carries_every_value_to_another_camera(tmp_path):
         ("bias_fo", "expected 'name value'"),
         ("bias_fo 3 4", "expected 'name value'"),
         ("bias_refr 9", "bias_refr is given twice, first on line 2"),
+        # Bytes that are not UTF-8 (kept here as lone surrogates), and a form feed,
+        # which is no line break.
+        ("bias_fo 7  # caf\udce9", "the line is not UTF-8 text"),
+        ("bias_fo 3\fbias_fo 4", "expected 'name value'"),
     ],
 )
 def test_a_bad_bias_file_names_its_line_and_changes_nothing(tmp_path, stderr_lines, line, reason):
     path = tmp_path / "bad.bias"
-    path.write_text(f"# tuned for the lab\nbias_refr 100\n\nbias_hpf 30\n{line}\n")
+    text = f"# tuned for the lab\nbias_refr 100\n\nbias_hpf 30\n{line}\n"
+    path.write_bytes(text.encode("utf-8", "surrogateescape"))
+    shown = line.encode("utf-8", "surrogateescape").decode("utf-8", "replace")
     camera = sim.Camera()
     before = biases(camera)
     stderr_lines()
-    with pytest.raises(
-        ValueError, match="^" + f"{path} line 5 '{line}': {reason}".replace("(", r"\(")
-    ):
+    with pytest.raises(ValueError, match="^" + re.escape(f"{path} line 5 {shown!r}: {reason}")):
         sim.load_biases(camera, path)
     assert biases(camera) == before
     assert stderr_lines() == []

@@ -5,6 +5,7 @@ import orvane_hal_py as hal
 import orvane_sim_py as sim
 import pytest
 from conftest import run_in_child
+from orvane_sim.raw_files import COUNT_FIELDS
 
 pytest.importorskip("h5py")
 
@@ -108,6 +109,27 @@ def test_a_file_cut_short_reads_back_to_its_last_whole_chunk(tmp_path, kind):
     assert got == whole[: len(whole) - 16 * uncommitted]
 
 
+def evt3_words(*words):
+    return np.array([(kind << 12) | value for kind, value in words], "<u2").tobytes()
+
+
+RAW_HEAD = b"% evt 3.0\n% format EVT3;height=4;width=4\n% end\n"
+
+
+def edited_h5(path, edit):
+    import h5py
+
+    with sim.EventWriter(path, width=4, height=4) as writer:
+        writer.write(np.zeros(3, sim.event2d_array(0).dtype))
+    with h5py.File(path, "a") as file:
+        edit(file)
+
+
+def replaced(file, name, values):
+    del file[name]
+    file[name] = values
+
+
 def foreign_files(tmp_path):
     import h5py
 
@@ -116,25 +138,62 @@ def foreign_files(tmp_path):
     (tmp_path / "evt2.raw").write_bytes(b"% format EVT2;height=4;width=4\n% end\n")
     (tmp_path / "open.raw").write_bytes(b"% format EVT3;height=4;width=4\n")
     (tmp_path / "nosize.raw").write_bytes(b"% format EVT3\n% end\n")
+    (tmp_path / "noformat.raw").write_bytes(b"% format EVT3;width\n% end\n")
+    (tmp_path / "huge.raw").write_bytes(b"% format EVT3;height=4;width=2049\n% end\n")
+    counts = "".join(f"% {name} -2\n" for name in COUNT_FIELDS)
+    (tmp_path / "counts.raw").write_bytes(RAW_HEAD[:-6] + counts.encode() + b"% end\n")
+    # An event at x 9 of a 4-wide sensor; a time that goes back from 5 to 3 us.
+    (tmp_path / "outside.raw").write_bytes(RAW_HEAD + evt3_words((0x6, 5), (0x0, 1), (0x2, 9)))
+    back = evt3_words((0x6, 5), (0x0, 1), (0x2, 1), (0x6, 3), (0x2, 2))
+    (tmp_path / "back.raw").write_bytes(RAW_HEAD + back)
     with h5py.File(tmp_path / "other.h5", "w") as other:
         other["data"] = [1, 2, 3]
     (tmp_path / "folder.h5").mkdir()
+    edited_h5(tmp_path / "words.h5", lambda f: f.attrs.__setitem__("width", "wide"))
+    edited_h5(tmp_path / "flags.h5", lambda f: f.attrs.__setitem__("complete", [1, 0]))
+    edited_h5(tmp_path / "table.h5", lambda f: replaced(f, "events/x", [[1, 2]] * 3))
+    edited_h5(tmp_path / "negative.h5", lambda f: replaced(f, "events/t", [-5, 1, 2]))
+    edited_h5(tmp_path / "wide.h5", lambda f: replaced(f, "events/x", [70_000, 1, 2]))
     return [
         ("text.raw", "no '% ' header"),
         ("empty.h5", "no '% ' header"),
         ("evt2.raw", "is not EVT 3.0"),
         ("open.raw", "no '% end' line"),
         ("nosize.raw", "no sensor size"),
+        ("noformat.raw", "its format line is not a format"),
+        ("huge.raw", "sensor of 2049 x 4 is not 1 to 2048 a side"),
+        ("counts.raw", "counts are not 0 to"),
+        ("outside.raw", r"event at 5 us \(x 9, y 1, polarity 0\) does not fit its 4 x 4 sensor"),
+        ("back.raw", "its events' times are negative or go back"),
         ("other.h5", "not an event file"),
         ("folder.h5", "is a directory"),
+        ("words.h5", "its width attribute is not a whole number"),
+        ("flags.h5", "its complete attribute is not true or false"),
+        ("table.h5", "its events/x is not a list of whole numbers"),
+        ("negative.h5", "its event times are not 0 to 9223372036854775807 in order"),
+        ("wide.h5", "its events/x holds values outside 0 to 65535"),
     ]
+
+
+def read_whole(path):
+    with sim.EventReader(path) as reader:
+        reader.file_info()
+        list(reader.slices(SLICE_US))
 
 
 def test_bad_or_foreign_files_raise_value_error_naming_the_path(tmp_path):
     for name, reason in foreign_files(tmp_path):
         with pytest.raises(ValueError, match=reason) as error:
-            sim.EventReader(tmp_path / name)
+            read_whole(tmp_path / name)
         assert str(tmp_path / name) in str(error.value)
+
+
+def test_h5_datasets_cut_at_different_lengths_read_back_to_their_common_length(tmp_path):
+    path = tmp_path / "ragged.h5"
+    edited_h5(path, lambda f: replaced(f, "events/x", [1, 2]))
+    with pytest.warns(UserWarning, match="holds 2 events where it claims 3"):
+        reader = sim.EventReader(path)
+    assert [events["x"].tolist() for events, _ in reader.slices(SLICE_US)] == [[1, 2]]
 
 
 @pytest.mark.parametrize(

@@ -19,6 +19,7 @@ if TYPE_CHECKING:
 PathLike = Union[str, "os.PathLike[str]"]
 
 _INTEGER = re.compile(r"[+-]?[0-9]+")
+_SURROGATE = re.compile("[\udc80-\udcff]")
 
 
 def _bias_tool(camera: orvane_sim_py.Camera) -> hal.CameraTool:
@@ -98,18 +99,25 @@ def load_biases(camera: orvane_sim_py.Camera, path: PathLike) -> None:
     and its text.
     """
     tool = _bias_tool(camera)
-    with open(path, encoding="utf-8") as file:
+    # Bytes that are not UTF-8 are kept (as lone surrogates) so that the error
+    # can name their line rather than a byte offset into the file.
+    with open(path, encoding="utf-8", errors="surrogateescape") as file:
         text = file.read()
     values: dict[str, int] = {}
     first_line: dict[str, int] = {}
-    for number, line in enumerate(text.splitlines(), start=1):
-        if not line.split("#", 1)[0].strip():
-            continue
+    # Only newlines end lines, as editors number them: str.splitlines would also
+    # break at form feeds, vertical tabs and other separators.
+    for number, line in enumerate(text.split("\n"), start=1):
         try:
+            if _SURROGATE.search(line):
+                raise ValueError("the line is not UTF-8 text")
+            if not line.split("#", 1)[0].strip():
+                continue
             name, value = _parse_line(tool, line)
             if name in values:
                 raise ValueError(f"{name} is given twice, first on line {first_line[name]}")
         except ValueError as error:
-            raise ValueError(f"{os.fspath(path)} line {number} {line.strip()!r}: {error}") from None
+            shown = line.strip().encode("utf-8", "surrogateescape").decode("utf-8", "replace")
+            raise ValueError(f"{os.fspath(path)} line {number} {shown!r}: {error}") from None
         values[name], first_line[name] = value, number
     _apply(tool, values)

@@ -81,7 +81,7 @@ class EventWriter:
     ) -> None:
         path = os.fspath(path)
         kind = file_format(path, format)
-        if not (0 < width <= evt3.MOST_ADDRESS + 1 and 0 < height <= evt3.MOST_ADDRESS + 1):
+        if not (0 < width <= evt3.MOST_SIDE and 0 < height <= evt3.MOST_SIDE):
             raise ValueError(f"width and height must be 1 to 2048, got {width} x {height}")
         if chunk_events < 1:
             raise ValueError(f"chunk_events must be at least 1, got {chunk_events}")
@@ -220,9 +220,7 @@ class EventReader:
 
     def scanned_counts(self):
         events = triggers = first = last = 0
-        for block_events, block_triggers in self.source.blocks(
-            self.event_dtype, self.trigger_dtype
-        ):
+        for block_events, block_triggers in self.blocks():
             if len(block_events):
                 first = first if events else int(block_events["timestamp"][0])
                 last = int(block_events["timestamp"][-1])
@@ -255,7 +253,16 @@ class EventReader:
         last, as `Camera.stream` hands them out."""
         if slice_us < 1:
             raise ValueError(f"slice_us must be at least 1, got {slice_us}")
-        return time_slices(self.source.blocks(self.event_dtype, self.trigger_dtype), slice_us)
+        return time_slices(self.blocks(), slice_us)
+
+    def blocks(self) -> Iterator[tuple[Records, Records]]:
+        """Yields (events, triggers) in blocks as the file holds them, in bounded memory."""
+        return checked_blocks(
+            self.path,
+            self.source.blocks(self.event_dtype, self.trigger_dtype),
+            self.width,
+            self.height,
+        )
 
     def close(self) -> None:
         if self.kind == "h5":
@@ -269,6 +276,32 @@ class EventReader:
 
     def __repr__(self) -> str:
         return f"<orvane_sim_py.EventReader {self.path!r} {self.kind} {self.width}x{self.height}>"
+
+
+def checked_blocks(path, blocks, width, height):
+    """`blocks`, refusing records that the file's sensor could not have given, or that
+    come out of time order (which slicing in time relies on)."""
+    last_times = {"events": 0, "triggers": 0}
+    for events, triggers in blocks:
+        for what, records in (("events", events), ("triggers", triggers)):
+            t = records["timestamp"]
+            if len(t) and (t[0] < last_times[what] or (t[1:] < t[:-1]).any()):
+                raise ValueError(f"{path}: its {what}' times are negative or go back")
+            last_times[what] = int(t[-1]) if len(t) else last_times[what]
+        p = events["polarity"]
+        unfit = (events["x"] >= width) | (events["y"] >= height) | (p < 0) | (p > 1)
+        if unfit.any():
+            x, y, p, t = (
+                events[name][unfit.argmax()] for name in ("x", "y", "polarity", "timestamp")
+            )
+            raise ValueError(
+                f"{path}: its event at {t} us (x {x}, y {y}, polarity {p}) does not fit "
+                f"its {width} x {height} sensor"
+            )
+        p, trigger_id = triggers["polarity"], triggers["id"]
+        if ((p < 0) | (p > 1) | (trigger_id < 0) | (trigger_id > evt3.MOST_TRIGGER_ID)).any():
+            raise ValueError(f"{path}: its trigger edges have polarities or ids out of range")
+        yield events, triggers
 
 
 def time_slices(blocks, slice_us):

@@ -30,6 +30,10 @@ LOW_MASK = (1 << LOW_BITS) - 1
 QUARTER_BITS = LOW_BITS - 2
 QUARTER = 1 << QUARTER_BITS
 MOST_ADDRESS = (1 << 11) - 1
+MOST_SIDE = MOST_ADDRESS + 1
+# Counts and times are handed out as unsigned 64-bit numbers and worked on as
+# signed ones.
+MOST_COUNT = (1 << 63) - 1
 MOST_TRIGGER_ID = 15
 
 

@@ -10,6 +10,7 @@ from __future__ import annotations
 
 import numpy as np
 
+from .evt3 import MOST_COUNT, MOST_SIDE
 from .extras import need
 
 EVENT_FIELDS = {"x": "x", "y": "y", "p": "polarity", "t": "timestamp"}
@@ -77,6 +78,8 @@ class Hdf5Source:
     """An HDF5 event file opened for reading."""
 
     def __init__(self, path, warn):
+        """Opens the file at `path`, refusing one whose attributes or datasets no
+        `EventWriter` could have written, and warning through `warn` of one cut short."""
         h5py = open_h5py()
         self.path = path
         try:
@@ -95,15 +98,25 @@ class Hdf5Source:
             raise ValueError(
                 f"{path}: not an event file (missing {', '.join(missing) or 'its sensor size'})"
             )
-        self.width, self.height = int(attrs["width"]), int(attrs["height"])
-        self.counts = {}
-        for group in ("events", "triggers"):
-            held = min(len(self.file[f"{group}/{name}"]) for name in ("t", "p"))
-            claimed = int(attrs.get(group, held))
-            if held < claimed:
-                warn(f"{path} holds {held} {group} where it claims {claimed}")
-            self.counts[group] = min(held, claimed)
-        if not attrs.get("complete", True):
+        try:
+            self.check_datasets(h5py)
+            self.width = self.whole_number("width", 1, MOST_SIDE)
+            self.height = self.whole_number("height", 1, MOST_SIDE)
+            self.counts = {}
+            for group, fields in (("events", EVENT_FIELDS), ("triggers", TRIGGER_FIELDS)):
+                held = min(len(self.file[f"{group}/{name}"]) for name in fields)
+                claimed = self.whole_number(group, 0, MOST_COUNT, held)
+                if held < claimed:
+                    warn(f"{path} holds {held} {group} where it claims {claimed}")
+                self.counts[group] = min(held, claimed)
+            complete = attrs.get("complete", True)
+            is_flag = isinstance(complete, (bool, int, np.bool_, np.integer))
+            if not is_flag:
+                raise ValueError(f"{path}: its complete attribute is not true or false")
+        except ValueError:
+            self.file.close()
+            raise
+        if not complete:
             warn(
                 f"{path} was not closed by its writer (cut short?): reading its "
                 f"{self.counts['events']} events up to its last whole chunk"
@@ -114,17 +127,53 @@ class Hdf5Source:
             if name not in ("width", "height", "events", "triggers", "complete")
         }
 
+    def check_datasets(self, h5py):
+        for group, fields in (("events", EVENT_FIELDS), ("triggers", TRIGGER_FIELDS)):
+            for name in fields:
+                dataset = self.file[f"{group}/{name}"]
+                is_list = isinstance(dataset, h5py.Dataset) and dataset.ndim == 1
+                if not is_list or dataset.dtype.kind not in "iu":
+                    raise ValueError(
+                        f"{self.path}: its {group}/{name} is not a list of whole numbers"
+                    )
+
+    def whole_number(self, name, low, high, default=None):
+        value = self.file.attrs.get(name, default)
+        is_whole = isinstance(value, (int, np.integer)) and not isinstance(value, (bool, np.bool_))
+        if not is_whole:
+            raise ValueError(f"{self.path}: its {name} attribute is not a whole number")
+        if not low <= value <= high:
+            raise ValueError(f"{self.path}: its {name} attribute is not {low} to {high}")
+        return int(value)
+
     def first_last(self):
         n = self.counts["events"]
         if not n:
             return 0, 0
         t = self.file["events/t"]
-        return int(t[0]), int(t[n - 1])
+        first, last = int(t[0]), int(t[n - 1])
+        if not 0 <= first <= last <= MOST_COUNT:
+            raise ValueError(f"{self.path}: its event times are not 0 to {MOST_COUNT} in order")
+        return first, last
 
     def read(self, group, fields, dtype, start, stop):
         records = np.zeros(stop - start, dtype)
         for name, field in fields.items():
-            records[field] = self.file[f"{group}/{name}"][start:stop]
+            try:
+                values = self.file[f"{group}/{name}"][start:stop]
+            except OSError as error:
+                raise ValueError(
+                    f"{self.path}: its {group}/{name} cannot be read ({error})"
+                ) from None
+            kept = dtype[field]
+            if len(values) and not np.can_cast(values.dtype, kept):
+                limits = np.iinfo(kept)
+                if values.min() < limits.min or values.max() > limits.max:
+                    raise ValueError(
+                        f"{self.path}: its {group}/{name} holds values outside {limits.min} to "
+                        f"{limits.max}"
+                    )
+            records[field] = values
         return records
 
     def blocks(self, event_dtype, trigger_dtype):

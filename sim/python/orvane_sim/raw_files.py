@@ -105,7 +105,10 @@ class RawSource:
             raise ValueError(f"{path}: its header has no '% end' line")
         if "format" not in lines:
             raise ValueError(f"{path}: its header has no format line")
-        self.format = RawEventStreamFormat(lines["format"])
+        try:
+            self.format = RawEventStreamFormat(lines["format"])
+        except ValueError as error:
+            raise ValueError(f"{path}: its format line is not a format ({error})") from None
         if self.format.get_encoding_type() != RawEventStreamEncodingType.EVT3:
             raise ValueError(
                 f"{path}: encoding {self.format.get_encoding_type_str()!r} is not EVT 3.0"
@@ -114,6 +117,9 @@ class RawSource:
             self.width, self.height = int(self.format["width"]), int(self.format["height"])
         except (KeyError, IndexError, ValueError, RuntimeError):
             raise ValueError(f"{path}: its format line gives no sensor size") from None
+        if not (0 < self.width <= evt3.MOST_SIDE and 0 < self.height <= evt3.MOST_SIDE):
+            size = f"{self.width} x {self.height}"
+            raise ValueError(f"{path}: its sensor of {size} is not 1 to {evt3.MOST_SIDE} a side")
         self.attributes = {
             name: value
             for name, value in lines.items()
@@ -127,6 +133,8 @@ class RawSource:
                 self.counts = {name: int(lines[name]) for name in COUNT_FIELDS}
             except ValueError:
                 raise ValueError(f"{path}: its header's counts are not numbers") from None
+            if not all(0 <= count <= evt3.MOST_COUNT for count in self.counts.values()):
+                raise ValueError(f"{path}: its header's counts are not 0 to {evt3.MOST_COUNT}")
             claimed = self.counts["data_bytes"]
             if not self.counts["complete"]:
                 warn(
