@@ -67,7 +67,8 @@ def test_hdf5_files_hold_every_storage_chunk_however_writes_and_commits_cut_them
         for piece in np.split(written, cuts):
             writer.write(piece)
     with h5py.File(path) as file:
-        assert file["events/t"].compression == "gzip" and file["events/t"].shuffle
+        assert file["events/t"].compression == "gzip"
+        assert file["events/t"].shuffle
         for name, field in (("x", "x"), ("y", "y"), ("p", "polarity"), ("t", "timestamp")):
             assert (file[f"events/{name}"][:] == written[field]).all()
     read = b"".join(e.tobytes() for e, _ in sim.EventReader(path).slices(10**9))
