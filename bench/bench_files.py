@@ -30,9 +30,9 @@ def write_bar_video(path, width, height, seconds, rate=30):
         video.mux(stream.encode())
 
 
-def stream_into(kind, folder):
+def stream_into(kind, folder, threads=1):
     """One second of the bar at 1280 x 720 streamed into a file of `kind`, or nowhere."""
-    camera = sim.Camera(threads=1)
+    camera = sim.Camera(threads=threads)
     if kind is None:
         for _ in camera.stream(100_000, SECOND):
             pass
@@ -44,19 +44,26 @@ def bench_writing(table, folder):
     from bench import ratio  # imported here, as bench.py imports this module
 
     namespace = {"stream_into": stream_into, "folder": folder}
-    plain = ("stream_into(None, folder)", namespace, 1)
-    for kind in ("h5", "raw"):
-        table.add(
-            f"stream of 1 s of the 1280 x 720 bar written to {kind} (CPU time)",
-            ratio(
-                (f"stream_into({kind!r}, folder)", namespace, 1),
-                plain,
-                rounds=5,
-                clock=time.process_time,
-            ),
-            "the same stream, not written",
-            high=1.3,
-        )
+    # The CPU time of one pixel-model thread is what the target bounds; the wall clock with a
+    # thread a core is what a user waits, and shows how much of the writing the HDF5 writer's
+    # compressing threads hide.
+    for threads, clock, what, high in (
+        (1, time.process_time, "CPU time, one pixel-model thread", 1.3),
+        (None, time.perf_counter, "wall clock, a pixel-model thread a core", None),
+    ):
+        plain = (f"stream_into(None, folder, {threads})", namespace, 1)
+        for kind in ("h5", "raw"):
+            table.add(
+                f"stream of 1 s of the 1280 x 720 bar written to {kind} ({what})",
+                ratio(
+                    (f"stream_into({kind!r}, folder, {threads})", namespace, 1),
+                    plain,
+                    rounds=5,
+                    clock=clock,
+                ),
+                "the same stream, not written",
+                high=high,
+            )
     path = os.path.join(folder, "bar.raw")
     events = sim.EventReader(path).event_count
     table.add(

@@ -238,6 +238,12 @@ from orvane_sim import save_biases as save_biases
 from orvane_sim import to_xytp as to_xytp
 from orvane_sim import video_frames as video_frames
 from orvane_sim import write_preview as write_preview
+def _encode_evt3(events: typing.Annotated[numpy.typing.ArrayLike, orvane_base_py.Event2D], triggers: typing.Annotated[numpy.typing.ArrayLike, orvane_base_py.EventTriggerIn], state: tuple[typing.SupportsInt | typing.SupportsIndex | None, typing.SupportsInt | typing.SupportsIndex, typing.SupportsInt | typing.SupportsIndex]) -> tuple[numpy.typing.NDArray[numpy.uint16], tuple[int | None, int, int]]:
+    """
+    The EVT 3.0 words of `events` and `triggers` (each in time order, merged by time)
+    as a uint16 array, and the state to carry into the next call, from the state
+    (time or None, time's high bits, row or -1) the words before them left.
+    """
 def event2d(x: typing.SupportsInt | typing.SupportsIndex, y: typing.SupportsInt | typing.SupportsIndex, p: typing.SupportsInt | typing.SupportsIndex, t: typing.SupportsInt | typing.SupportsIndex) -> orvane_base_py.Event2D:
     """
     One Event2D record made by the kit: pixel (x, y), polarity p (0 OFF, 1 ON), time t in us.

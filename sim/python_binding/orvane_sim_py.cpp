@@ -6,6 +6,7 @@
 #include "sim_camera.h"
 #include "sim_docstrings.h"
 #include "sim_events.h"
+#include "sim_evt3.h"
 #include "sim_tools.h"
 
 namespace py = pybind11;
@@ -19,6 +20,7 @@ ORVANE_PYBIND11_MODULE(orvane_sim_py, m, py::multiple_interpreters::not_supporte
     py::module_::import("orvane_hal_py");
     py::module_::import("orvane_base_py");
     orvane::sim::python::register_events(m);
+    orvane::sim::python::register_evt3(m);
     orvane::sim::python::register_tools(m);
     orvane::sim::python::register_camera(m);
     orvane::sim::python::register_python_parts(m);

@@ -2,9 +2,9 @@
 
 Each little-endian word carries its type in its top four bits. A word sets one
 piece of state (the row, the time's high or low twelve bits, a base column)
-or emits events with the state as it stands, so a decoder is a scan. Both
-directions here work on whole NumPy arrays, carrying the state from one
-block to the next in a small object.
+or emits events with the state as it stands, so a decoder is a scan. The
+encoder is a loop in C++ (`evt3_encoder.cpp`); the decoder works on whole
+NumPy arrays. Both carry the state from one block to the next in a small object.
 """
 
 from __future__ import annotations
@@ -21,14 +21,6 @@ TIME_HIGH = 0x8
 EXT_TRIGGER = 0xA
 
 LOW_BITS = 12
-LOW_MASK = (1 << LOW_BITS) - 1
-# The time's high word wraps every 2**24 us, which a decoder tells by the high
-# bits going down. Some decoders count a wrap only when the high bits go from
-# their top value to their bottom one, and none can count one it never saw; so
-# between two times (and from 0 to the first) the encoder writes the high word
-# at every quarter turn's last and first value that the time passes.
-QUARTER_BITS = LOW_BITS - 2
-QUARTER = 1 << QUARTER_BITS
 MOST_ADDRESS = (1 << 11) - 1
 MOST_SIDE = MOST_ADDRESS + 1
 # Counts and times are handed out as unsigned 64-bit numbers and worked on as
@@ -41,117 +33,20 @@ class EncoderState:
     """What the words written so far have told a decoder."""
 
     def __init__(self):
-        self.time = -1
+        self.time = None
         self.high = 0
         self.y = -1
 
 
 def encode(events, triggers, state):
-    """The words of `events` and `triggers`, each in time order, merged by time."""
-    if len(triggers):
-        return encode_merged(events, triggers, state)
-    x_words = (events["polarity"].astype(np.uint16) << 11) | events["x"]
-    x_words |= ADDR_X << 12
-    return encode_items(events["timestamp"], events["y"], x_words, None, state)
+    """The words of `events` and `triggers`, each in time order, merged by time (an event
+    before a trigger edge of the same time), as a uint16 array; encoded in C++."""
+    import orvane_sim_py
 
-
-def encode_merged(events, triggers, state):
-    n_events, n_triggers = len(events), len(triggers)
-    event_at = np.arange(n_events) + np.searchsorted(
-        triggers["timestamp"], events["timestamp"], "left"
+    words, (state.time, state.high, state.y) = orvane_sim_py._encode_evt3(
+        events, triggers, (state.time, state.high, state.y)
     )
-    trigger_at = np.arange(n_triggers) + np.searchsorted(
-        events["timestamp"], triggers["timestamp"], "right"
-    )
-    t = np.empty(n_events + n_triggers, np.uint64)
-    t[event_at], t[trigger_at] = events["timestamp"], triggers["timestamp"]
-    y = np.empty(len(t), np.uint16)
-    y[event_at] = events["y"]
-    words = np.empty(len(t), np.uint16)
-    words[event_at] = (ADDR_X << 12) | (events["polarity"].astype(np.uint16) << 11) | events["x"]
-    words[trigger_at] = (
-        (EXT_TRIGGER << 12)
-        | (triggers["id"].astype(np.uint16) << 8)
-        | triggers["polarity"].astype(np.uint16)
-    )
-    return encode_items(t, y, words, trigger_at, state)
-
-
-def encode_items(t, y, main_words, trigger_at, state):
-    """Words for items at times `t`: each its time words when the time moves, its row
-    word when its row does, then its own word. `trigger_at` marks items without a row."""
-    n = len(t)
-    if not n:
-        return np.zeros(0, np.uint16)
-    # Row by row, the four words an item may need, packed in one little-endian
-    # 64-bit number (time high, time low, row, own word); the mask keeps those it
-    # does need.
-    high = t >> LOW_BITS
-    rows = (high & LOW_MASK) | (TIME_HIGH << 12)
-    rows |= ((t & LOW_MASK) | (TIME_LOW << 12)) << 16
-    rows |= y.astype(np.uint64) << 32
-    rows |= main_words.astype(np.uint64) << 48
-    slots = rows.astype("<u8", copy=False).view("<u2")
-    keep = np.empty((n, 4), bool)
-    keep[0, 0] = int(high[0]) != state.high
-    np.not_equal(high[1:], high[:-1], out=keep[1:, 0])
-    keep[0, 1] = int(t[0]) != state.time
-    np.not_equal(t[1:], t[:-1], out=keep[1:, 1])
-    keep[:, 3] = True
-    if trigger_at is None:
-        keep[0, 2] = int(y[0]) != state.y
-        np.not_equal(y[1:], y[:-1], out=keep[1:, 2])
-        last_y = int(y[-1])
-    else:
-        is_event = np.ones(n, bool)
-        is_event[trigger_at] = False
-        event_rows = np.flatnonzero(is_event)
-        event_y = y[event_rows].astype(np.int64)
-        changed = np.empty(len(event_y), bool)
-        if len(event_y):
-            changed[0] = event_y[0] != state.y
-            np.not_equal(event_y[1:], event_y[:-1], out=changed[1:])
-        keep[:, 2] = False
-        keep[event_rows, 2] = changed
-        last_y = int(event_y[-1]) if len(event_y) else state.y
-    words = np.compress(keep.ravel(), slots)
-    moved = np.flatnonzero(keep[:, 0])
-    before = np.where(moved > 0, high[moved - 1], np.uint64(state.high))
-    passed = quarter_ends_passed(before, high[moved])
-    if passed.any():
-        words = with_quarter_words(words, keep, moved, high, passed, state)
-    state.time, state.high, state.y = int(t[-1]), int(high[-1]), last_y
     return words
-
-
-def quarter_ends_passed(before, after):
-    """How many quarter turns' last and first values lie strictly between each `before` and
-    `after`."""
-    before, after = before.astype(np.int64), after.astype(np.int64)
-    last_values = (after >> QUARTER_BITS) - ((before + 1) >> QUARTER_BITS)
-    first_values = -((-after) >> QUARTER_BITS) - 1 - (before >> QUARTER_BITS)
-    return last_values + first_values
-
-
-def with_quarter_words(words, keep, moved, high, passed, state):
-    """`words` with a high word for each quarter turn's end passed between two items."""
-    per_row = keep.sum(1)
-    firsts = (np.cumsum(per_row) - per_row)[moved]
-    inserted_at, values = [], []
-    for first, row, count in zip(firsts, moved, passed):
-        if count:
-            before = int(high[row - 1]) if row else state.high
-            after = int(high[row])
-            last_values = np.arange((before + 1) >> QUARTER_BITS, after >> QUARTER_BITS)
-            first_values = np.arange((before >> QUARTER_BITS) + 1, -(-after >> QUARTER_BITS))
-            ends = np.sort(
-                np.concatenate(
-                    [(last_values << QUARTER_BITS) + QUARTER - 1, first_values << QUARTER_BITS]
-                )
-            )
-            inserted_at.append(np.full(len(ends), first))
-            values.append((TIME_HIGH << 12) | (ends & LOW_MASK))
-    return np.insert(words, np.concatenate(inserted_at), np.concatenate(values).astype(np.uint16))
 
 
 class DecoderState:

@@ -4,9 +4,18 @@
 `triggers/id` grow by one whole chunk of the writer at a time; the file's
 `events` and `triggers` attributes count what is whole, and are set only after
 the data are in, so a file cut short claims no more than it holds.
+
+The datasets carry HDF5's standard shuffle and deflate filters, so any HDF5
+reader opens them; but the writer shuffles and deflates each storage chunk
+itself, on a few threads while the caller goes on (zlib lets go of the
+interpreter lock), and hands HDF5 the finished chunks.
 """
 
 from __future__ import annotations
+
+import zlib
+from collections import deque
+from concurrent.futures import ThreadPoolExecutor
 
 import numpy as np
 
@@ -17,10 +26,64 @@ EVENT_FIELDS = {"x": "x", "y": "y", "p": "polarity", "t": "timestamp"}
 TRIGGER_FIELDS = {"p": "polarity", "t": "timestamp", "id": "id"}
 STORAGE_CHUNK = 1 << 16
 READ_EVENTS = 1 << 20
+COMPRESSING_THREADS = 2
+# Chunks handed to the threads and not yet in the file, at most: enough to keep
+# the threads busy while the caller makes the next block, few enough to bound
+# the memory they hold.
+CHUNKS_IN_FLIGHT = 64
+COMPRESSION_LEVEL = 1
+# Runs of equal bytes are most of what the shuffled chunks hold (the high bytes
+# of times and rows); matching only those, deflate costs a fraction of its
+# fastest level's time, and its output is a deflate stream like any other.
+COMPRESSION_STRATEGY = zlib.Z_RLE
 
 
 def open_h5py():
     return need("h5py", "files")
+
+
+def deflated_chunk(values):
+    """`values`, one whole storage chunk, as the shuffle and deflate filters store it."""
+    size = values.dtype.itemsize
+    shuffled = values.view(np.uint8).reshape(-1, size).T.tobytes() if size > 1 else values
+    compressor = zlib.compressobj(COMPRESSION_LEVEL, zlib.DEFLATED, 15, 9, COMPRESSION_STRATEGY)
+    return compressor.compress(shuffled) + compressor.flush()
+
+
+class ChunkedField:
+    """One dataset, written a storage chunk at a time; the unfinished last chunk is
+    held back, and stored (padded) only when the file is committed."""
+
+    def __init__(self, dataset):
+        self.dataset = dataset
+        self.pending = []
+        self.pending_count = 0
+        self.chunks_cut = 0
+
+    def cut(self, values):
+        """The whole chunks that `values` completes, by their index."""
+        self.pending.append(values)
+        self.pending_count += len(values)
+        if self.pending_count < STORAGE_CHUNK:
+            return []
+        held = self.pending[0] if len(self.pending) == 1 else np.concatenate(self.pending)
+        whole = len(held) // STORAGE_CHUNK * STORAGE_CHUNK
+        chunks = [
+            (self.chunks_cut + index, held[start : start + STORAGE_CHUNK])
+            for index, start in enumerate(range(0, whole, STORAGE_CHUNK))
+        ]
+        self.chunks_cut += len(chunks)
+        self.pending = [held[whole:]] if whole < len(held) else []
+        self.pending_count = len(held) - whole
+        return chunks
+
+    def last_chunk(self):
+        """The unfinished last chunk, padded with zeros, or None."""
+        if not self.pending_count:
+            return None
+        padded = np.zeros(STORAGE_CHUNK, self.dataset.dtype)
+        padded[: self.pending_count] = np.concatenate(self.pending)
+        return self.chunks_cut, padded
 
 
 class Hdf5Backend:
@@ -29,24 +92,27 @@ class Hdf5Backend:
         self.file = h5py.File(path, "w")
         self.file.attrs.update({"width": width, "height": height, **attributes})
         self.file.attrs.update({"events": 0, "triggers": 0, "complete": False})
-        self.datasets = {}
+        self.fields = {}
         self.held = {"events": 0, "triggers": 0}
         for group, fields, dtype in (
             ("events", EVENT_FIELDS, event_dtype),
             ("triggers", TRIGGER_FIELDS, trigger_dtype),
         ):
             for name, field in fields.items():
-                self.datasets[group, name] = self.file.create_dataset(
+                dataset = self.file.create_dataset(
                     f"{group}/{name}",
                     shape=(0,),
                     maxshape=(None,),
                     dtype=dtype[field],
                     chunks=(STORAGE_CHUNK,),
                     compression="gzip",
-                    compression_opts=1,
+                    compression_opts=COMPRESSION_LEVEL,
                     shuffle=True,
                 )
+                self.fields[group, name] = ChunkedField(dataset)
         self.file.flush()
+        self.threads = ThreadPoolExecutor(COMPRESSING_THREADS)
+        self.in_flight = deque()
 
     def add(self, events, triggers):
         for group, fields, records in (
@@ -55,14 +121,31 @@ class Hdf5Backend:
         ):
             if not len(records):
                 continue
-            start = self.held[group]
             self.held[group] += len(records)
             for name, field in fields.items():
-                dataset = self.datasets[group, name]
-                dataset.resize((self.held[group],))
-                dataset[start:] = records[field]
+                chunked = self.fields[group, name]
+                chunked.dataset.resize((self.held[group],))
+                for index, values in chunked.cut(np.ascontiguousarray(records[field])):
+                    future = self.threads.submit(deflated_chunk, values)
+                    self.in_flight.append((chunked.dataset, index, future))
+        self.store_done(CHUNKS_IN_FLIGHT)
+
+    def store_done(self, most_left):
+        """Stores the compressed chunks in order, waiting while more than `most_left` are
+        still in flight."""
+        while self.in_flight and (len(self.in_flight) > most_left or self.in_flight[0][2].done()):
+            dataset, index, future = self.in_flight.popleft()
+            dataset.id.write_direct_chunk((index * STORAGE_CHUNK,), future.result())
 
     def commit(self):
+        self.store_done(0)
+        for chunked in self.fields.values():
+            last = chunked.last_chunk()
+            if last is not None:
+                index, values = last
+                chunked.dataset.id.write_direct_chunk(
+                    (index * STORAGE_CHUNK,), deflated_chunk(values)
+                )
         self.file.attrs.update(self.held)
         self.file.flush()
 
@@ -71,6 +154,7 @@ class Hdf5Backend:
             self.commit()
             self.file.attrs["complete"] = True
         finally:
+            self.threads.shutdown(cancel_futures=True)
             self.file.close()
 
 
