@@ -23,8 +23,8 @@
 #include "calls_in_flight.h"
 #include "emulator.h"
 #include "event_readout.h"
-#include "sim_docstrings.h"
 #include "pybind11_internals.h"
+#include "sim_docstrings.h"
 #include "sim_events.h"
 #include "sim_frame.h"
 #include "sim_records.h"
@@ -392,7 +392,7 @@ void collected(PyHeapTypeObject* heap_type) {
 void register_camera(py::module_& m) {
     m.attr("READOUT_EVENTS_PER_US") = kReadoutPerUs;
     py::class_<Stream>(m, "CameraStream", docs::kCameraStreamClass,
-                          py::custom_type_setup(&collected<Stream>))
+                       py::custom_type_setup(&collected<Stream>))
         .def(
             "__iter__", [](Stream& self) -> Stream& { return self; },
             py::return_value_policy::reference, docs::kStreamIter)
