@@ -136,10 +136,13 @@ def test_bias_file_biases_and_preview_reach_the_conversion(tmp_path, videos):
         "--bias",
         "bias_fo=10",
         "--preview",
+        "side-by-side",
         "--format",
         "raw",
     )
     assert done.returncode == 0, done.stderr
     assert sorted(path.name for path in out.iterdir()) == ["left.preview.mp4", "left.raw"]
+    with av.open(str(out / "left.preview.mp4")) as preview:  # the input frame, then the events
+        assert preview.streams.video[0].width == 2 * sim.EventReader(out / "left.raw").width
     tools = json.loads(sim.EventReader(out / "left.raw").attributes["tools"])
     assert (tools["Imx636Biases"]["bias_diff_on"], tools["Imx636Biases"]["bias_fo"]) == (30, 10)

@@ -60,7 +60,12 @@ def parser():
     where.add_argument("--workers", type=positive, help="run on a local Dask cluster of N workers")
     where.add_argument("--scheduler", metavar="ADDRESS", help="run on this Dask scheduler")
     convert.add_argument(
-        "--preview", action="store_true", help="also write DIR/NAME.preview.mp4 of the events"
+        "--preview",
+        nargs="?",
+        const="events",
+        choices=("events", "side-by-side"),
+        help="also write DIR/NAME.preview.mp4 of the events; side-by-side shows each input "
+        "frame left of them",
     )
     convert.add_argument("--quiet", action="store_true", help="no progress bars")
     info = commands.add_parser("info", help="describe an event file")

@@ -64,8 +64,9 @@ def convert_video(
 
     The camera takes the biases of `bias_file` (see `load_biases`), then those
     of `biases`. The file is written under a temporary name and renamed once
-    whole, so a failure leaves none behind; with `preview`, a preview video of
-    the events (`write_preview`) goes beside it as `<name>.preview.mp4`.
+    whole, so a failure leaves none behind; with `preview` ("events", or
+    "side-by-side" for the input frames left of them), a preview video of the
+    events (`write_preview`) goes beside it as `<name>.preview.mp4`.
     `progress(clock_us, length_us)` is called after each slice; `camera_kw` go
     to `Camera` (`threads`, `ideal`).
     """
@@ -107,7 +108,10 @@ def convert_video(
         ) as writer:
             if preview:
                 preview_path = os.path.splitext(target)[0] + ".preview.mp4"
-                write_preview(preview_path, slices(writer), info.dvs_width, info.dvs_height)
+                beside = video_frames(path, size=size) if preview == "side-by-side" else None
+                write_preview(
+                    preview_path, slices(writer), info.dvs_width, info.dvs_height, frames=beside
+                )
             else:
                 for _ in slices(writer):
                     pass
