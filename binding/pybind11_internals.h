@@ -104,6 +104,29 @@ inline bool refuse_subinterpreter(const char* module) {
 
 }  // namespace orvane::python::internals
 
+// pybind11 3.1's PYBIND11_MODULE_EXEC, refusing subinterpreters first: from
+// Python 3.13 on, a subinterpreter runs a module's entry as the main
+// interpreter, so only the execution of the module sees which one imports it.
+#define ORVANE_PYBIND11_MODULE_EXEC(name, variable)                                        \
+    static void PYBIND11_CONCAT(pybind11_init_, name)(::pybind11::module_&);               \
+    int PYBIND11_CONCAT(pybind11_exec_, name)(PyObject * pm) {                             \
+        if (::orvane::python::internals::refuse_subinterpreter(PYBIND11_TOSTRING(name))) { \
+            return -1;                                                                     \
+        }                                                                                  \
+        try {                                                                              \
+            pybind11::detail::ensure_internals();                                          \
+            auto m = pybind11::reinterpret_borrow<::pybind11::module_>(pm);                \
+            if (!pybind11::detail::get_cached_module(m.attr("__spec__").attr("name"))) {   \
+                PYBIND11_CONCAT(pybind11_init_, name)(m);                                  \
+                pybind11::detail::cache_completed_module(m);                               \
+            }                                                                              \
+            return 0;                                                                      \
+        }                                                                                  \
+        PYBIND11_CATCH_INIT_EXCEPTIONS                                                     \
+        return -1;                                                                         \
+    }                                                                                      \
+    void PYBIND11_CONCAT(pybind11_init_, name)(::pybind11::module_ & variable)
+
 // PYBIND11_MODULE, its entry refusing subinterpreters first: the legacy ones
 // that share the main interpreter's lock pass the refusal pybind11 offers
 // (multiple_interpreters::not_supported), and on Python 3.11 pybind11 waits
@@ -134,7 +157,7 @@ inline bool refuse_subinterpreter(const char* module) {
         PYBIND11_CATCH_INIT_EXCEPTIONS                                                             \
         return nullptr;                                                                            \
     }                                                                                              \
-    PYBIND11_MODULE_EXEC(name, variable)
+    ORVANE_PYBIND11_MODULE_EXEC(name, variable)
 
 // Names `Type` by `hint` in docstrings and typing stubs: pybind11 reads a
 // handle type's name from a template of its detail namespace.
