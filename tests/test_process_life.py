@@ -19,7 +19,7 @@ else:
 
 
 def test_a_forked_child_reads_a_threaded_camera_and_ends():
-    child = run_in_child(FORKED, timeout=60)
+    child = run_in_child(FORKED, timeout=60, leaves_memory=True)
     assert child.stdout == "True\n0\n", child.stderr
 
 
@@ -38,7 +38,10 @@ time.sleep(0.3)
 
 @pytest.mark.parametrize("kind", ["bar", "iterator", "generator"])
 def test_the_interpreter_exits_while_daemon_threads_read(kind):
-    children = [run_in_child(f"kind = {kind!r}\n" + EXIT_DURING_READS, timeout=30) for _ in "abc"]
+    children = [
+        run_in_child(f"kind = {kind!r}\n" + EXIT_DURING_READS, timeout=30, leaves_memory=True)
+        for _ in "abc"
+    ]
     assert [(child.returncode, child.stderr) for child in children] == [(0, "")] * 3
 
 
