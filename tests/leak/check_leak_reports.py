@@ -3,7 +3,8 @@
 Usage: check_leak_reports.py REPORT_DIR SUPPRESSIONS
 
 Every direct leak whose allocation stack passes through our modules or kit
-libraries fails the check, whatever the suppressions say: they are applied
+libraries fails the check, whatever the suppressions say (but the state of a
+module imported while our code ran, which is the interpreter's): they are applied
 only afterwards, to the leaks left, which must all be known ones of the
 interpreter or NumPy. Indirect leaks (memory reachable only from leaked
 blocks) follow from the direct leak that holds them and are only counted.
