@@ -21,6 +21,7 @@
 #include "DvsFileInfo.h"
 #include "RawEventStreamFormat.h"
 #include "calls_in_flight.h"
+#include "collected_types.h"
 #include "emulator.h"
 #include "event_readout.h"
 #include "pybind11_internals.h"
@@ -363,34 +364,14 @@ int64_t record(const py::object& camera, const std::filesystem::path& path, int6
         .cast<int64_t>();
 }
 
-// A camera holds its scene's iterator, and a stream its camera, either of
-// which may hold them back (a scene that is a generator method of the
-// camera's owner, a Camera subclass that keeps its stream): the collector
-// must see those references to free such a cycle, and its threads with it.
-// An object whose __init__ never ran holds nothing yet.
-template <typename Holder>
-void collected(PyHeapTypeObject* heap_type) {
-    auto* type = &heap_type->ht_type;
-    type->tp_flags |= Py_TPFLAGS_HAVE_GC;
-    type->tp_traverse = [](PyObject* self, visitproc visit, void* arg) {
-        Py_VISIT(Py_TYPE(self));
-        if (!orvane::python::internals::is_holder_constructed(self)) {
-            return 0;
-        }
-        return py::handle(self).cast<const Holder&>().traverse(visit, arg);
-    };
-    type->tp_clear = [](PyObject* self) {
-        if (orvane::python::internals::is_holder_constructed(self)) {
-            py::handle(self).cast<Holder&>().clear();
-        }
-        return 0;
-    };
-}
-
 }  // namespace
 
 void register_camera(py::module_& m) {
     m.attr("READOUT_EVENTS_PER_US") = kReadoutPerUs;
+    // A camera holds its scene's iterator, and a stream its camera, either of
+    // which may hold them back (a scene that is a generator method of the
+    // camera's owner, a Camera subclass that keeps its stream): the collector
+    // must see those references to free such a cycle, and its threads with it.
     py::class_<Stream>(m, "CameraStream", docs::kCameraStreamClass,
                        py::custom_type_setup(&collected<Stream>))
         .def(

@@ -12,6 +12,7 @@
 #include "calls_in_flight.h"
 #include "camera/tools/CameraToolRegisterWithCallback.h"
 #include "camera/tools/ToolFactory.h"
+#include "collected_types.h"
 #include "pybind11_internals.h"
 #include "sim_docstrings.h"
 #include "thread_call.h"
@@ -109,7 +110,9 @@ public:
 
     // A Python tool may hold its own holder: the cycle through C++ is
     // collectable once the collector sees the holder's reference to the
-    // tool. Only a sole owner's reference is the holder's to show.
+    // tool. Only a sole owner's reference is the holder's to show. The
+    // collector breaks such a cycle by clearing the tool's attributes, so a
+    // holder never needs clearing itself (collected_types.h).
     int traverse(visitproc visit, void* arg) const {
         if (tool_.use_count() == 1) {
             Py_VISIT(orvane::python::internals::python_owner(tool_));
@@ -120,21 +123,6 @@ public:
 private:
     std::shared_ptr<CameraTool> tool_;
 };
-
-// The collector breaks such a cycle by clearing the tool's attributes, so a
-// holder never needs clearing itself. A holder whose __init__ never ran has
-// nothing to show; only the framework's detail namespace tells that apart.
-void collect_through_holders(PyHeapTypeObject* heap_type) {
-    auto* type = &heap_type->ht_type;
-    type->tp_flags |= Py_TPFLAGS_HAVE_GC;
-    type->tp_traverse = [](PyObject* self, visitproc visit, void* arg) {
-        Py_VISIT(Py_TYPE(self));
-        if (!orvane::python::internals::is_holder_constructed(self)) {
-            return 0;
-        }
-        return py::handle(self).cast<const ToolHolder&>().traverse(visit, arg);
-    };
-}
 
 }  // namespace
 
@@ -161,7 +149,7 @@ void register_tools(py::module_& m) {
     m.def("tool_info_from_thread", &tool_info_from_thread, py::arg("tool").none(false),
           docs::kToolInfoFromThread);
     orvane::python::wait_for_calls_at_exit();
-    py::class_<ToolHolder>(m, "ToolHolder", py::custom_type_setup(&collect_through_holders),
+    py::class_<ToolHolder>(m, "ToolHolder", py::custom_type_setup(&collected<ToolHolder>),
                            docs::kToolHolder)
         .def(py::init<std::shared_ptr<CameraTool>>(), py::arg("tool").none(false),
              docs::kToolHolderInit)
