@@ -1,6 +1,4 @@
 import gc
-import subprocess
-import sys
 import weakref
 
 import orvane_hal_py as hal
@@ -60,16 +58,16 @@ def test_functions_sharing_a_tool_refuse_none():
 # ends: the kit's own tool, a Python tool, and one whose override gives the
 # interpreter lock up while it runs.
 EXIT_WHILE_ASKING = """
-import sys, threading, time
+import threading, time
 import orvane_hal_py as hal, orvane_sim_py as sim
 
 class PythonTool(hal.CameraTool):
     def getToolInfo(self):
-        if sys.argv[1] == "sleeping":
+        if kind == "sleeping":
             time.sleep(0.001)
         return hal.ToolInfo()
 
-tool = sim.make_tool("ROI") if sys.argv[1] == "kit" else PythonTool("")
+tool = sim.make_tool("ROI") if kind == "kit" else PythonTool("")
 asked = threading.Event()
 
 def ask_forever():
@@ -85,9 +83,7 @@ print("exiting")
 
 @pytest.mark.parametrize("tool", ["kit", "python", "sleeping"])
 def test_program_ends_normally_while_a_thread_asks_a_tool(tool):
-    out = subprocess.run(
-        [sys.executable, "-c", EXIT_WHILE_ASKING, tool], check=False, capture_output=True, text=True
-    )
+    out = run_in_child(f"kind = {tool!r}\n" + EXIT_WHILE_ASKING, leaves_memory=True)
     assert (out.returncode, out.stdout, out.stderr) == (0, "exiting\n", "")
 
 
@@ -148,7 +144,8 @@ print("exiting")
 @pytest.mark.parametrize("directly", [True, False])
 @pytest.mark.parametrize("interrupted", [False, True])
 def test_program_ends_while_a_python_override_never_returns(directly, interrupted):
-    out = run_in_child(f"directly, interrupted = {directly}, {interrupted}\n{NEVER_RETURNS}", 60)
+    script = f"directly, interrupted = {directly}, {interrupted}\n{NEVER_RETURNS}"
+    out = run_in_child(script, 60, leaves_memory=True)
     assert (out.returncode, out.stdout, out.stderr) == (0, "exiting\n", "")
 
 
